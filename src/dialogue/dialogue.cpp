@@ -1,0 +1,173 @@
+#include "dialogue/dialogue.hpp"
+
+#include <climits>
+#include <csignal>
+
+#include "dialogue/modes.hpp"
+#include "dialogue/record.hpp"
+#include "dialogue/run.hpp"
+#include "dialogue/settings.hpp"
+#include "generators/interval.hpp"
+#include "generators/minimal_standard.hpp"
+#include "platform/clock.hpp"
+#include "platform/console.hpp"
+#include "platform/results_file.hpp"
+#include "platform/terminal.hpp"
+
+namespace lotrix {
+
+RunSettings g_settings;
+RunTally g_tally;
+std::int32_t g_countCeiling = INT32_MAX;
+
+namespace {
+
+constexpr int kStatusFileError = 1;
+
+constexpr const char* kBanner =
+    "*******************************************************************************\n"
+    " ***********  Lotrix 2.0  -  numeri casuali uniformi nel file  ***************\n"
+    "*******************************************************************************\n\n";
+
+constexpr const char* kIntroduction =
+    "questo programma freeware genera numeri casuali nel file ''lotrix20.txt''\n"
+    "che viene creato nella stessa directory in cui si trova il presente\n"
+    "file eseguibile ''lotrix20.exe''\n\n"
+    "sono disponibili i seguenti tipi di generatori:\n"
+    "1) interi tra 0 e 32.767 (il precedente programma ''Lotrix 1.1'')\n"
+    "2) reali tra 0 e 1\n"
+    "3) interi tra 0 e 2.147.483.647\n"
+    "4) interi tra -2.147.483.648 e +2.147.483.647 all' interno di in un intervallo\n"
+    "   definito dall' utente di ampiezza massima pari a 2.147.483.647\n"
+    "EFFETTUA LA SCELTA DIGITANDO IL NUMERO RELATIVO, POI PREMI INVIO...  ";
+
+constexpr const char* kChoiceError = "\nLA SCELTA EFFETTUATA NON E' CORRETTA\n";
+
+int Closing(int status) {
+    ConsolePrint("premi un tasto qualsiasi per uscire...  ");
+    (void)ReadKey();
+    return status;
+}
+
+int ChoiceError() {
+    ConsoleWrite(kChoiceError);
+    return Closing(0);
+}
+
+// False only when standard input has ended: then no later entry can come either, and the
+// dialogue closes with the choice error rather than judging fields that were never typed.
+bool ReadEntry(std::int32_t& field) {
+    return ReadInteger(field) != ReadOutcome::endOfInput;
+}
+
+bool ReadBounds(RunSettings& settings) {
+    ConsolePrint("\ninserisci un numero intero quale estremo inferiore dell' intervallo\n");
+    ConsolePrint("e poi premi invio...  ");
+    if (!ReadEntry(settings.lower)) return false;
+    ConsolePrint("inserisci un numero intero quale estremo superiore dell' intervallo\n");
+    ConsolePrint("e poi premi invio...  ");
+    return ReadEntry(settings.upper);
+}
+
+// The stop signal that came while the record was being written takes effect now that
+// the record is whole.
+void ActOnHeldSignal() {
+    ReleaseStopSignals();
+    const int signal = HeldStopSignal();
+    if (signal == 0) return;
+    ConsoleFlush();
+    EndBySignal(signal);
+}
+
+int Run() {
+    RunSettings& settings = g_settings;
+    RunTally& tally = g_tally;
+    tally.start = CalendarSeconds();
+    ConsolePrint("\ncalcolo in corso...");
+    ConsolePrint("\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ");
+
+    HoldStopSignals();
+    if (!OpenAppend(kResultsFileName)) {
+        ActOnHeldSignal();
+        ConsolePrint("\nERRORE, IMPOSSIBILE APRIRE IL FILE ''lotrix20.txt''\n");
+        return Closing(kStatusFileError);
+    }
+    if (settings.seedMode == 2) settings.seed = tally.start;
+    SeedMinimalStandard(settings.seed);
+    WriteSeedLine(settings.seed, settings.count);
+    const ModeEntry& mode = ModeFor(settings.choice);
+    WriteHeader(mode, settings.lower, settings.upper);
+    if (mode.startAction != nullptr) mode.startAction();
+
+    const std::int32_t asked = settings.count;
+    settings.count = asked < g_countCeiling ? asked : g_countCeiling;
+    BeginKeyPoll();
+    RunLoop(mode);
+    EndKeyPoll();
+    settings.count = asked;
+
+    tally.end = CalendarSeconds();
+    tally.elapsed = ElapsedSeconds(tally.start, tally.end);
+    WriteSummary(tally.written, tally.elapsed);
+    const bool written = FileFlush();
+    ReleaseStopSignals();
+    const int signal = HeldStopSignal();
+    if (!written) {
+        ConsolePrint("\nERRORE DI SCRITTURA NEL FILE ''lotrix20.txt''\n");
+    } else if (signal != SIGHUP) {  // after a hang-up there is no terminal to tell
+        PrintSummary(tally.written, tally.elapsed);
+    }
+    if (signal != 0) {
+        ConsoleFlush();
+        EndBySignal(signal);
+    }
+    return Closing(written ? 0 : kStatusFileError);
+}
+
+}  // namespace
+
+int RunDialogue() {
+    g_settings = RunSettings{};
+    g_tally = RunTally{};
+    RunSettings& settings = g_settings;
+
+    ConsoleWrite(kBanner);
+    ConsoleWrite(kIntroduction);
+    if (!ReadEntry(settings.choice) || settings.choice < 1 || settings.choice > 4) {
+        return ChoiceError();
+    }
+    if (settings.choice == 4) {
+        if (!ReadBounds(settings)) return ChoiceError();
+        if (settings.lower >= settings.upper) {
+            ConsolePrint(
+                "\n\nERRORE, L' ESTREMO INFERIORE DELL' INTERVALLO NON PUO' ESSERE MAGGIORE\n");
+            ConsolePrint("O UGUALE A QUELLO SUPERIORE\n");
+            return Closing(0);
+        }
+        // A wider interval has more values than the scaling can tell apart.
+        if (IntervalWidth(settings.lower, settings.upper) > kModulus) {
+            ConsolePrint(
+                "\n\nERRORE, L' AMPIEZZA DELL' INTERVALLO NON PUO' SUPERARE 2.147.483.647\n");
+            return Closing(0);
+        }
+    }
+    ConsolePrint("\ninserisci quanti numeri casuali vuoi generare e poi premi invio...  ");
+    if (!ReadEntry(settings.count) || settings.count < 1) return ChoiceError();
+
+    ConsolePrint("\nse vuoi inserire un seme per la generazione di numeri casuali,\n");
+    ConsolePrint("digita 1 e poi premi invio,\n");
+    ConsolePrint("se invece vuoi che il seme sia l'ora corrente in modo da avere\n");
+    ConsolePrint("generazioni sempre diverse, digita 2 e poi premi invio...  ");
+    if (!ReadEntry(settings.seedMode)) return ChoiceError();
+    if (settings.seedMode == 1) {
+        ConsolePrint(
+            "\ninserisci il seme e poi premi invio (attenzione, devi inserire un numero\n");
+        ConsolePrint("intero compreso tra 1 e 2.147.483.647)...  ");
+        if (!ReadEntry(settings.seed) || settings.seed < 1) return ChoiceError();
+    } else if (settings.seedMode != 2) {
+        return ChoiceError();
+    }
+    return Run();
+}
+
+}  // namespace lotrix

@@ -1,0 +1,42 @@
+#include "dialogue/run.hpp"
+
+#include <algorithm>
+
+#include "dialogue/settings.hpp"
+#include "platform/results_file.hpp"
+#include "platform/terminal.hpp"
+
+namespace lotrix {
+namespace {
+
+// The key test that precedes each number. The flag is cheap; the terminal is asked only
+// when the flag says something may have happened.
+bool StopRequested() {
+    if (g_runAttention == 0) return false;
+    g_runAttention = 0;  // cleared before looking, so a key arriving meanwhile raises it again
+    if (HeldStopSignal() != 0) return true;
+    if (!KeyWaiting()) return false;
+    (void)ReadKey();  // the key that stops the run is taken; any others stay queued
+    return true;
+}
+
+}  // namespace
+
+void RunLoop(const ModeEntry& mode) {
+    RunTally& tally = g_tally;
+    const std::int32_t count = g_settings.count;
+    tally.index = 0;
+    while (tally.index < count) {
+        if (StopRequested()) break;
+        const FileSpan space = FileFreeSpace(kLineRoom);
+        if (FileFailed()) break;
+        const auto room = static_cast<std::int32_t>((space.end - space.begin) / kLineRoom);
+        char* out = space.begin;
+        const std::int32_t made = mode.makeLines(out, std::min(room, count - tally.index));
+        FileCommit(out);
+        tally.written += made;
+        tally.index += made;
+    }
+}
+
+}  // namespace lotrix

@@ -1,0 +1,11 @@
+#include "generators/minimal_standard.hpp"
+
+namespace lotrix {
+
+std::int32_t g_minimalStandardState = 0;
+
+void SeedMinimalStandard(std::int32_t seed) {
+    g_minimalStandardState = seed;
+}
+
+}  // namespace lotrix

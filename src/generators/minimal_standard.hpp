@@ -1,0 +1,46 @@
+// The minimal-standard generator: s <- 16807 * s mod 2147483647, one process-wide state.
+// Choices 2, 3 and 4 all draw from it, one step per number. Every 32-bit state steps as
+// Schrage's decomposition in wrapping 32-bit arithmetic defines it, so a negative clock
+// seed (after January 2038) or 2147483647 behaves exactly as recorded files expect.
+#pragma once
+
+#include <cstdint>
+
+namespace lotrix {
+
+constexpr std::int32_t kModulus = 2147483647;  // 2^31 - 1
+constexpr std::int32_t kMultiplier = 16807;
+
+extern std::int32_t g_minimalStandardState;
+
+void SeedMinimalStandard(std::int32_t seed);
+
+// The step as Schrage's decomposition defines it, for any state.
+[[nodiscard]] constexpr std::int32_t MinimalStandardStep(std::int32_t s) {
+    constexpr std::int32_t kQuotient = kModulus / kMultiplier;  // 127773
+    const std::int32_t k = s / kQuotient;
+    const std::uint32_t t =
+        static_cast<std::uint32_t>(kMultiplier) * static_cast<std::uint32_t>(s) -
+        static_cast<std::uint32_t>(kModulus) * static_cast<std::uint32_t>(k);
+    const auto signedT = static_cast<std::int32_t>(t);
+    return signedT < 0 ? signedT + kModulus : signedT;
+}
+
+// The same step by the Mersenne-prime reduction, which needs no division: for states
+// 0..2^31-1 the two agree (the product's high and low 31 bits add up to it modulo M).
+[[nodiscard]] constexpr std::int32_t MinimalStandardStepFast(std::int32_t s) {
+    const std::uint64_t product =
+        static_cast<std::uint64_t>(kMultiplier) * static_cast<std::uint32_t>(s);
+    std::uint64_t folded = (product & static_cast<std::uint64_t>(kModulus)) + (product >> 31);
+    if (folded >= static_cast<std::uint64_t>(kModulus)) folded -= kModulus;
+    return static_cast<std::int32_t>(folded);
+}
+
+// Advances the state one step and returns the new state.
+inline std::int32_t NextMinimalStandard() {
+    const std::int32_t s = g_minimalStandardState;
+    g_minimalStandardState = s >= 0 ? MinimalStandardStepFast(s) : MinimalStandardStep(s);
+    return g_minimalStandardState;
+}
+
+}  // namespace lotrix

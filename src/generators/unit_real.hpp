@@ -1,0 +1,28 @@
+// Choice 2: reals in (0, 1), one step r of the minimal-standard generator times K, and
+// their text: the exact binary value rounded to 17 significant digits, fixed style from
+// 0.0001 up and exponent style (three-digit exponent, as e-006) below, trailing zeros
+// dropped. The text depends on nothing but the value: no locale, no rounding mode.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+#include "generators/minimal_standard.hpp"
+
+namespace lotrix {
+
+// The scale factor as recorded files have it: the double nearest 4.656612875e-10, a little
+// below 1/2147483647, so the values differ from r / 2147483647 from the tenth digit on.
+inline constexpr double kUnitScale = std::bit_cast<double>(std::uint64_t{0x3E000000001C5F68});
+
+// The longest text FormatReal makes of a value in [0, 1), as in "0.00012345678901234567".
+constexpr int kLongestRealText = 24;
+
+inline double NextUnitReal() {
+    return static_cast<double>(NextMinimalStandard()) * kUnitScale;
+}
+
+// Writes the text of x (finite, not negative) at `out` and returns the end of it.
+char* FormatReal(double x, char* out);
+
+}  // namespace lotrix

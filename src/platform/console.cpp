@@ -1,0 +1,142 @@
+#include "platform/console.hpp"
+
+#include <unistd.h>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+
+#include "platform/write_all.hpp"
+
+namespace lotrix {
+namespace {
+
+// --- output ---
+constexpr std::size_t kOutputBlock = 4096;
+std::array<char, kOutputBlock> g_outBuffer;
+std::size_t g_outUsed = 0;
+int g_outFd = STDOUT_FILENO;
+int g_outImmediate = -1;  // -1: not decided yet (asked of the descriptor on first use)
+
+bool OutputImmediate() {
+    if (g_outImmediate < 0) g_outImmediate = ::isatty(g_outFd) ? 1 : 0;
+    return g_outImmediate == 1;
+}
+
+// --- input ---
+constexpr std::size_t kInputBlock = 4096;
+std::array<char, kInputBlock> g_inBuffer;
+const char* g_inNext = nullptr;  // first unread character
+const char* g_inEnd = nullptr;
+int g_inFd = STDIN_FILENO;
+bool g_inEnded = false;
+
+// The pending character, fetching more input when none is left; -1 at end of input.
+int Peek() {
+    while (g_inNext == g_inEnd) {
+        if (g_inEnded || g_inFd < 0) return -1;
+        const ssize_t got = ::read(g_inFd, g_inBuffer.data(), g_inBuffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            g_inEnded = true;
+            return -1;
+        }
+        g_inNext = g_inBuffer.data();
+        g_inEnd = g_inNext + got;
+    }
+    return static_cast<unsigned char>(*g_inNext);
+}
+
+void Advance() {
+    ++g_inNext;
+}
+
+constexpr bool IsSpace(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+constexpr bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+void ConsoleWrite(std::string_view text) {
+    if (OutputImmediate()) {
+        ConsoleFlush();
+        (void)WriteAll(g_outFd, text.data(), text.size());  // the dialogue goes on regardless
+        return;
+    }
+    while (!text.empty()) {
+        const std::size_t room = g_outBuffer.size() - g_outUsed;
+        const std::size_t take = text.size() < room ? text.size() : room;
+        std::copy_n(text.data(), take, g_outBuffer.data() + g_outUsed);
+        g_outUsed += take;
+        text.remove_prefix(take);
+        if (g_outUsed == g_outBuffer.size()) ConsoleFlush();
+    }
+}
+
+void ConsolePrint(const char* format, ...) {
+    std::array<char, 512> text;
+    va_list values;
+    va_start(values, format);
+    const int length = std::vsnprintf(text.data(), text.size(), format, values);
+    va_end(values);
+    if (length <= 0) return;
+    const auto size = static_cast<std::size_t>(length) < text.size()
+                          ? static_cast<std::size_t>(length)
+                          : text.size() - 1;
+    ConsoleWrite({text.data(), size});
+}
+
+void ConsoleFlush() {
+    if (g_outUsed == 0) return;
+    (void)WriteAll(g_outFd, g_outBuffer.data(), g_outUsed);
+    g_outUsed = 0;
+}
+
+ReadOutcome ReadInteger(std::int32_t& target) {
+    int c = Peek();
+    while (IsSpace(c)) {
+        Advance();
+        c = Peek();
+    }
+    bool negative = false;
+    if (c == '+' || c == '-') {
+        negative = c == '-';
+        Advance();  // a sign is consumed even when no digit follows
+        c = Peek();
+    }
+    if (!IsDigit(c)) return c < 0 ? ReadOutcome::endOfInput : ReadOutcome::notANumber;
+    std::uint32_t value = 0;  // wraps modulo 2^32, as the entry is defined to
+    while (IsDigit(c)) {
+        value = value * 10u + static_cast<std::uint32_t>(c - '0');
+        Advance();
+        c = Peek();
+    }
+    if (negative) value = 0u - value;
+    target = static_cast<std::int32_t>(value);
+    return ReadOutcome::stored;
+}
+
+void ConsoleUseInputFd(int fd) {
+    g_inFd = fd;
+    g_inNext = g_inEnd = nullptr;
+    g_inEnded = false;
+}
+
+void ConsoleUseInputText(std::string_view text) {
+    g_inFd = -1;
+    g_inNext = text.data();
+    g_inEnd = text.data() + text.size();
+    g_inEnded = true;
+}
+
+void ConsoleUseOutputFd(int fd, bool immediate) {
+    ConsoleFlush();
+    g_outFd = fd;
+    g_outImmediate = immediate ? 1 : 0;
+}
+
+}  // namespace lotrix

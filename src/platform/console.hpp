@@ -1,0 +1,39 @@
+// Console streams: the dialogue's text on standard output and the integers the user
+// types on standard input.
+//
+// Output goes straight to the screen, one write per message, when standard output is a
+// terminal, so a prompt without a line end is visible while the program waits; otherwise
+// it is gathered in blocks of 4096 bytes and written out when a block fills and by
+// ConsoleFlush at the end. Reading never flushes it.
+//
+// Input is read through a reader of our own that keeps the unread rest of what it has
+// fetched, so the character that stopped one ReadInteger is the first one the next sees.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace lotrix {
+
+enum class ReadOutcome {
+    stored,      // a number was read into the target
+    notANumber,  // no digit: the target is unchanged, the stopping character stays pending
+    endOfInput,  // input ended before any digit: the target is unchanged
+};
+
+// Formats as printf does and writes the text to standard output.
+[[gnu::format(printf, 1, 2)]] void ConsolePrint(const char* format, ...);
+void ConsoleWrite(std::string_view text);
+// Writes out what is still gathered; safe to call more than once.
+void ConsoleFlush();
+
+// One decimal integer: blanks skipped, an optional sign, digits accumulated modulo 2^32.
+ReadOutcome ReadInteger(std::int32_t& target);
+
+// Where the console streams go; the program keeps the defaults (descriptors 0 and 1).
+// Tests and the fuzzer read from memory and write to a descriptor of their own.
+void ConsoleUseInputFd(int fd);
+void ConsoleUseInputText(std::string_view text);  // the text must outlive the reads
+void ConsoleUseOutputFd(int fd, bool immediate);
+
+}  // namespace lotrix

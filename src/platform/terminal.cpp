@@ -1,0 +1,253 @@
+#include "platform/terminal.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#include <array>
+#include <cerrno>
+
+#include "platform/key_codes.hpp"
+
+namespace lotrix {
+
+volatile std::sig_atomic_t g_runAttention = 0;
+
+namespace {
+
+// A lone Esc and the start of an escape sequence differ only by what follows in time:
+// the bytes of a sequence arrive together, a person's next key much later.
+constexpr int kEscapeWaitMs = 30;
+constexpr std::size_t kLongestSequence = 16;
+
+enum Mode : int { kUserMode, kKeyPollMode, kRawMode };
+
+// -2: not opened yet; -1: there is no terminal.
+int g_tty = -2;
+termios g_modes[3];  // indexed by Mode; the user's is taken when the terminal is opened
+volatile std::sig_atomic_t g_mode = kUserMode;  // the mode in force
+volatile std::sig_atomic_t g_keyPolling = 0;    // the run's key poll is on
+volatile std::sig_atomic_t g_holdStops = 0;
+volatile std::sig_atomic_t g_heldSignal = 0;
+int g_pendingCode = -1;  // second code of a two-code key
+
+constexpr std::array kStopSignals{SIGINT, SIGTERM, SIGHUP};
+
+int Tty() {
+    if (g_tty != -2) return g_tty;
+    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 || ::tcgetattr(fd, &g_modes[kUserMode]) != 0) {
+        if (fd >= 0) ::close(fd);
+        g_tty = -1;
+        return g_tty;
+    }
+    termios& poll = g_modes[kKeyPollMode];
+    poll = g_modes[kUserMode];
+    poll.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);  // keys still raise signals
+    poll.c_cc[VMIN] = 1;
+    poll.c_cc[VTIME] = 0;
+    termios& raw = g_modes[kRawMode];
+    raw = g_modes[kUserMode];
+    raw.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INLCR | IGNCR | INPCK | ISTRIP | IXON);
+    raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);  // Ctrl+C is a key
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    g_tty = fd;
+    return g_tty;
+}
+
+// A job in the background must leave the terminal's mode to the foreground job; the
+// system would stop it with SIGTTOU for trying.
+bool InForeground(int fd) {
+    return ::tcgetpgrp(fd) == ::getpgrp();
+}
+
+// The one place that changes the terminal's mode. Async-signal-safe, so the handlers use
+// it too. TCSANOW keeps the keys already typed.
+void SetMode(Mode mode) {
+    if (g_tty < 0 || g_mode == mode || !InForeground(g_tty)) return;
+    if (::tcsetattr(g_tty, TCSANOW, &g_modes[mode]) == 0) g_mode = mode;
+}
+
+void SetAsyncInput(bool on) {
+    const int flags = ::fcntl(g_tty, F_GETFL);
+    if (flags < 0) return;
+    if (on) (void)::fcntl(g_tty, F_SETOWN, ::getpid());
+    (void)::fcntl(g_tty, F_SETFL, on ? flags | O_ASYNC : flags & ~O_ASYNC);
+}
+
+void OnInput(int) {
+    g_runAttention = 1;
+}
+
+void OnStopSignal(int signal) {
+    if (g_holdStops != 0) {
+        if (g_heldSignal == 0) g_heldSignal = signal;
+        g_runAttention = 1;
+        return;
+    }
+    const int savedErrno = errno;
+    SetMode(kUserMode);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);  // blocked until this handler returns, then the default action
+    errno = savedErrno;
+}
+
+void OnSuspend(int) {
+    const int savedErrno = errno;
+    const auto resumeMode = static_cast<Mode>(g_mode);
+    SetMode(kUserMode);  // the shell gets its terminal back as it left it
+    ::signal(SIGTSTP, SIG_DFL);
+    sigset_t suspend;
+    sigemptyset(&suspend);
+    sigaddset(&suspend, SIGTSTP);
+    ::sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
+    ::raise(SIGTSTP);  // the process stops here and goes on from here when continued
+    struct sigaction action {};
+    action.sa_handler = OnSuspend;
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTSTP, &action, nullptr);
+    // The ReadKey wait keeps its own mode; the run's poll is taken back in OnContinue.
+    if (resumeMode == kRawMode) SetMode(kRawMode);
+    errno = savedErrno;
+}
+
+void OnContinue(int) {
+    const int savedErrno = errno;
+    if (g_keyPolling != 0 && g_mode == kUserMode) SetMode(kKeyPollMode);
+    g_runAttention = 1;  // keys may have come while the job was stopped
+    errno = savedErrno;
+}
+
+void Install(int signal, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(signal, &action, nullptr);
+}
+
+// Waits up to `timeoutMs` (-1: without limit) for one byte.
+bool ReadByte(int fd, unsigned char& byte, int timeoutMs) {
+    for (;;) {
+        if (timeoutMs >= 0) {
+            pollfd ready{fd, POLLIN, 0};
+            const int found = ::poll(&ready, 1, timeoutMs);
+            if (found < 0 && errno == EINTR) continue;
+            if (found <= 0) return false;
+        }
+        const ssize_t got = ::read(fd, &byte, 1);
+        if (got < 0 && errno == EINTR) continue;
+        return got == 1;
+    }
+}
+
+int ReadEscapeSequence(int fd) {
+    std::array<char, kLongestSequence> sequence;
+    std::size_t length = 0;
+    unsigned char byte = 0;
+    if (!ReadByte(fd, byte, kEscapeWaitMs)) return 27;  // a lone Esc
+    sequence[length++] = static_cast<char>(byte);
+    if (byte == '[' || byte == 'O') {
+        // "Esc O" and the Linux console's "Esc [ [" take exactly one more byte.
+        bool oneMore = byte == 'O';
+        for (;;) {
+            if (!ReadByte(fd, byte, kEscapeWaitMs)) break;
+            if (length < sequence.size()) sequence[length++] = static_cast<char>(byte);
+            if (length == 2 && byte == '[') {
+                oneMore = true;
+                continue;
+            }
+            if (oneMore || IsSequenceFinal(byte)) break;
+        }
+    }
+    const KeyCodes codes = DecodeEscapeSequence({sequence.data(), length});
+    if (codes.prefix < 0) return 27;  // consumed whole, read as Esc
+    g_pendingCode = codes.code;
+    return codes.prefix;
+}
+
+}  // namespace
+
+bool KeyWaiting() {
+    if (g_pendingCode >= 0) return true;
+    const int fd = Tty();
+    if (fd < 0 || !InForeground(fd)) return false;
+    int count = 0;
+    return ::ioctl(fd, FIONREAD, &count) == 0 && count > 0;
+}
+
+int ReadKey() {
+    if (g_pendingCode >= 0) {
+        const int code = g_pendingCode;
+        g_pendingCode = -1;
+        return code;
+    }
+    const int fd = Tty();
+    if (fd < 0) return -1;
+    const auto before = static_cast<Mode>(g_mode);
+    SetMode(kRawMode);
+    unsigned char byte = 0;
+    int code = -1;
+    if (ReadByte(fd, byte, -1)) code = byte == 27 ? ReadEscapeSequence(fd) : byte;
+    SetMode(before);
+    return code;
+}
+
+void InstallSignalHandlers() {
+    Install(SIGIO, OnInput);
+    for (const int signal : kStopSignals)
+        Install(signal, OnStopSignal);
+    Install(SIGTSTP, OnSuspend);
+    Install(SIGCONT, OnContinue);
+    // A closed pipe on standard output must not end the process before its record is whole.
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+void BeginKeyPoll() {
+    g_keyPolling = 1;
+    g_runAttention = 1;  // the first number is preceded by a real look at the terminal
+    if (Tty() < 0) return;
+    SetMode(kKeyPollMode);
+    SetAsyncInput(true);
+}
+
+void EndKeyPoll() {
+    g_keyPolling = 0;
+    if (g_tty < 0) return;
+    SetAsyncInput(false);
+    SetMode(kUserMode);
+}
+
+void HoldStopSignals() {
+    g_heldSignal = 0;
+    g_holdStops = 1;
+}
+
+int HeldStopSignal() {
+    return g_heldSignal;
+}
+
+void ReleaseStopSignals() {
+    g_holdStops = 0;
+}
+
+void EndBySignal(int signal) {
+    SetMode(kUserMode);
+    ::signal(signal, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(signal);
+    ::_exit(128 + signal);  // only if the default action did not end the process
+}
+
+void TerminalDisable() {
+    if (g_tty >= 0) ::close(g_tty);
+    g_tty = -1;
+    g_pendingCode = -1;
+}
+
+}  // namespace lotrix

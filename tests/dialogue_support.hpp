@@ -1,0 +1,56 @@
+// Runs the whole dialogue inside the test process: entries from memory, the console into
+// a memory file, a clock that returns the readings a test gives, no terminal.
+#pragma once
+
+#include <sys/mman.h>
+#include <unistd.h>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dialogue/dialogue.hpp"
+#include "platform/clock.hpp"
+#include "platform/console.hpp"
+#include "platform/terminal.hpp"
+#include "temp_dir.hpp"
+
+namespace lotrix::testing {
+
+inline std::vector<std::int32_t> g_clockReadings;
+inline std::size_t g_clockNext = 0;
+
+inline std::int32_t FakeClock() {
+    const std::size_t i =
+        g_clockNext < g_clockReadings.size() ? g_clockNext++ : g_clockReadings.size() - 1;
+    return g_clockReadings[i];
+}
+
+struct DialogueOutcome {
+    int status;
+    std::string console;
+    bool fileExists;
+    std::string record;
+};
+
+inline DialogueOutcome RunDialogueWith(const std::string& input,
+                                       std::vector<std::int32_t> clock = {1000, 1000}) {
+    g_clockReadings = std::move(clock);
+    g_clockNext = 0;
+    UseClock(FakeClock);
+    TerminalDisable();
+    const int console = ::memfd_create("console", 0);
+    ConsoleUseOutputFd(console, false);
+    ConsoleUseInputText(input);
+    DialogueOutcome outcome{};
+    outcome.status = RunDialogue();
+    ConsoleFlush();
+    ConsoleUseOutputFd(STDOUT_FILENO, false);
+    UseClock(nullptr);
+    outcome.console = ReadFile("/proc/self/fd/" + std::to_string(console));
+    ::close(console);
+    outcome.fileExists = std::filesystem::exists("lotrix20.txt");
+    if (outcome.fileExists) outcome.record = ReadFile("lotrix20.txt");
+    return outcome;
+}
+
+}  // namespace lotrix::testing

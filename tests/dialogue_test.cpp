@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dialogue_support.hpp"
+
+namespace lotrix::testing {
+namespace {
+
+const std::string kStars(79, '*');
+const std::string kOpening =
+    kStars + "\n" + " " + std::string(11, '*') +
+    "  Lotrix 2.0  -  numeri casuali uniformi nel file  " + std::string(15, '*') + "\n" + kStars +
+    "\n\n" +
+    "questo programma freeware genera numeri casuali nel file ''lotrix20.txt''\n"
+    "che viene creato nella stessa directory in cui si trova il presente\n"
+    "file eseguibile ''lotrix20.exe''\n\n"
+    "sono disponibili i seguenti tipi di generatori:\n"
+    "1) interi tra 0 e 32.767 (il precedente programma ''Lotrix 1.1'')\n"
+    "2) reali tra 0 e 1\n"
+    "3) interi tra 0 e 2.147.483.647\n"
+    "4) interi tra -2.147.483.648 e +2.147.483.647 all' interno di in un intervallo\n"
+    "   definito dall' utente di ampiezza massima pari a 2.147.483.647\n"
+    "EFFETTUA LA SCELTA DIGITANDO IL NUMERO RELATIVO, POI PREMI INVIO...  ";
+const std::string kBounds =
+    "\ninserisci un numero intero quale estremo inferiore dell' intervallo\n"
+    "e poi premi invio...  "
+    "inserisci un numero intero quale estremo superiore dell' intervallo\n"
+    "e poi premi invio...  ";
+const std::string kCountPrompt =
+    "\ninserisci quanti numeri casuali vuoi generare e poi premi invio...  ";
+const std::string kSeedModePrompt =
+    "\nse vuoi inserire un seme per la generazione di numeri casuali,\n"
+    "digita 1 e poi premi invio,\n"
+    "se invece vuoi che il seme sia l'ora corrente in modo da avere\n"
+    "generazioni sempre diverse, digita 2 e poi premi invio...  ";
+const std::string kSeedPrompt =
+    "\ninserisci il seme e poi premi invio (attenzione, devi inserire un numero\n"
+    "intero compreso tra 1 e 2.147.483.647)...  ";
+const std::string kRunning =
+    "\ncalcolo in corso..."
+    "\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ";
+const std::string kChoiceError = "\nLA SCELTA EFFETTUATA NON E' CORRETTA\n";
+const std::string kIntervalError =
+    "\n\nERRORE, L' ESTREMO INFERIORE DELL' INTERVALLO NON PUO' ESSERE MAGGIORE\n"
+    "O UGUALE A QUELLO SUPERIORE\n";
+const std::string kClosing = "premi un tasto qualsiasi per uscire...  ";
+
+class Dialogue : public ::testing::Test {
+  protected:
+    TempDir dir_;
+};
+
+TEST_F(Dialogue, ChoiceThreeWritesTheExactRecordAndTranscript) {
+    const auto outcome = RunDialogueWith("3\n5\n1\n1\n");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.console, kOpening + kCountPrompt + kSeedModePrompt + kSeedPrompt + kRunning +
+                                   "\n\nsono stati generati 5 numeri casuali in 1 secondi,\n" +
+                                   kClosing);
+    EXPECT_EQ(outcome.record,
+              "seme = 1;  numeri da generare = 5\n"
+              "(interi tra 0 e 2.147.483.647)\n\n"
+              "       16807\n"
+              "   282475249\n"
+              "  1622650073\n"
+              "   984943658\n"
+              "  1144108930\n"
+              "sono stati generati 5 numeri casuali in 1 secondi\n\n\n\n\n");
+}
+
+TEST_F(Dialogue, EveryBadEntryClosesWithItsErrorAndCreatesNoFile) {
+    struct Case {
+        const char* input;
+        std::string transcriptAfterOpening;
+    };
+    const std::string seedAsked = kCountPrompt + kSeedModePrompt + kSeedPrompt;
+    const Case cases[] = {
+        {"0\n", kChoiceError},
+        {"5\n", kChoiceError},
+        {"-1\n", kChoiceError},
+        {"x\n", kChoiceError},
+        {"4\n5\n5\n", kBounds + kIntervalError},
+        {"4\n6\n5\n", kBounds + kIntervalError},
+        {"4\nabc\n", kBounds + kIntervalError},  // both bounds stay 0
+        {"3\n0\n", kCountPrompt + kChoiceError},
+        {"3\n-3\n", kCountPrompt + kChoiceError},
+        {"4\n1\n9\n0\n", kBounds + kCountPrompt + kChoiceError},
+        {"3\n5\n3\n", kCountPrompt + kSeedModePrompt + kChoiceError},
+        {"3\n5\n0\n", kCountPrompt + kSeedModePrompt + kChoiceError},
+        {"3\n5\n1\n0\n", seedAsked + kChoiceError},
+        {"3\n5\n1\n-5\n", seedAsked + kChoiceError},
+        {"3\n5\n1\nseme\n", seedAsked + kChoiceError},
+    };
+    for (const Case& c : cases) {
+        const auto outcome = RunDialogueWith(c.input);
+        EXPECT_EQ(outcome.status, 0) << c.input;
+        EXPECT_EQ(outcome.console, kOpening + c.transcriptAfterOpening + kClosing) << c.input;
+        EXPECT_FALSE(outcome.fileExists) << c.input;
+    }
+}
+
+TEST_F(Dialogue, EndOfInputAtAnyPromptClosesWithTheChoiceError) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"", ""},
+        {"4\n", kBounds.substr(0, kBounds.find("inserisci un numero intero quale estremo sup"))},
+        {"4\n-5\n", kBounds},
+        {"3\n", kCountPrompt},
+        {"3\n5\n", kCountPrompt + kSeedModePrompt},
+        {"3\n5\n1\n", kCountPrompt + kSeedModePrompt + kSeedPrompt},
+    };
+    for (const auto& [input, asked] : cases) {
+        const auto outcome = RunDialogueWith(input);
+        EXPECT_EQ(outcome.status, 0) << input;
+        EXPECT_EQ(outcome.console, kOpening + asked + kChoiceError + kClosing) << input;
+        EXPECT_FALSE(outcome.fileExists) << input;
+    }
+}
+
+TEST_F(Dialogue, EntriesWrapAt32BitsAndTheLargestSeedIsAccepted) {
+    // 4294967299 is read as 3; 2147483647 is a valid seed, from which the generator sticks at 0.
+    const auto outcome = RunDialogueWith("4294967299 2 1 2147483647");
+    EXPECT_EQ(outcome.record,
+              "seme = 2147483647;  numeri da generare = 2\n"
+              "(interi tra 0 e 2.147.483.647)\n\n"
+              "           0\n"
+              "           0\n"
+              "sono stati generati 2 numeri casuali in 1 secondi\n\n\n\n\n");
+}
+
+TEST_F(Dialogue, SummaryTellsSecondsUpToAMinuteThenMinutesAndSeconds) {
+    struct Case {
+        std::int32_t elapsed;
+        std::string file;
+        std::string console;
+    };
+    const Case cases[] = {
+        {1, "in 1 secondi", "in 1 secondi,"},
+        {2, "in 2 secondi", "in 2 secondi,"},
+        {59, "in 59 secondi", "in 59 secondi,"},
+        {60, "in 1 minuti 00 secondi", "in 1 minuti 00 secondi,"},
+        {61, "in 1 minuti 01 secondi", "in 1 minuti 01 secondi,"},
+        {3600, "in 60 minuti 00 secondi", "in 60 minuti 00 secondi,"},
+        {7325, "in 122 minuti 05 secondi", "in 122 minuti 05 secondi,"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove("lotrix20.txt");
+        const std::int32_t start = 1'700'000'000;
+        const auto outcome = RunDialogueWith("3\n1\n1\n1\n", {start, start + c.elapsed - 1});
+        EXPECT_NE(
+            outcome.record.find("sono stati generati 1 numeri casuali " + c.file + "\n\n\n\n\n"),
+            std::string::npos)
+            << outcome.record;
+        EXPECT_NE(outcome.console.find("\n\nsono stati generati 1 numeri casuali " + c.console +
+                                       "\n" + kClosing),
+                  std::string::npos)
+            << outcome.console;
+    }
+}
+
+TEST_F(Dialogue, ClockSeedIsTheFirstReadingEvenPast2038) {
+    // Seed mode 2: the seed line and the generator take the clock's value. After January
+    // 2038 the clock keeps its low 32 bits, and the elapsed time stays right across the wrap.
+    const auto outcome = RunDialogueWith("3\n2\n2\n", {INT32_MAX, INT32_MIN});
+    EXPECT_EQ(outcome.record,
+              "seme = 2147483647;  numeri da generare = 2\n"
+              "(interi tra 0 e 2.147.483.647)\n\n"
+              "           0\n"
+              "           0\n"
+              "sono stati generati 2 numeri casuali in 2 secondi\n\n\n\n\n");
+    std::filesystem::remove("lotrix20.txt");
+    const auto later = RunDialogueWith("3\n2\n2\n", {-2000000000, -1999999990});
+    EXPECT_EQ(later.record,
+              "seme = -2000000000;  numeri da generare = 2\n"
+              "(interi tra 0 e 2.147.483.647)\n\n"
+              "   561526491\n"
+              "  1532589319\n"
+              "sono stati generati 2 numeri casuali in 11 secondi\n\n\n\n\n");
+}
+
+TEST_F(Dialogue, TwoRunsAppendTwoRecords) {
+    const auto first = RunDialogueWith("3\n1\n1\n7\n");
+    const auto second = RunDialogueWith("3\n1\n1\n7\n");
+    EXPECT_EQ(second.record, first.record + first.record);
+    EXPECT_EQ(first.record,
+              "seme = 7;  numeri da generare = 1\n"
+              "(interi tra 0 e 2.147.483.647)\n\n"
+              "      117649\n"
+              "sono stati generati 1 numeri casuali in 1 secondi\n\n\n\n\n");
+}
+
+}  // namespace
+}  // namespace lotrix::testing

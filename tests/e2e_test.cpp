@@ -1,0 +1,191 @@
+// The real program, end to end: at a terminal, with entries from a pipe, and with no
+// terminal at all.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "pty_harness.hpp"
+#include "temp_dir.hpp"
+
+namespace lotrix::testing {
+namespace {
+
+constexpr const char* kRunning = "interrompere il calcolo... ";
+constexpr const char* kClosing = "premi un tasto qualsiasi per uscire...  ";
+
+// The n-th value from seed s is 16807^n * s mod (2^31 - 1).
+std::int64_t NthValue(std::int64_t seed, std::int64_t n) {
+    constexpr std::int64_t kM = 2147483647;
+    std::int64_t result = seed % kM, base = 16807;
+    for (; n > 0; n >>= 1) {
+        if (n & 1) result = result * base % kM;
+        base = base * base % kM;
+    }
+    return result;
+}
+
+// The numbers a summary on the screen reports ("sono stati generati N numeri").
+std::int64_t ReportedCount(const std::string& text) {
+    const std::string marker = "sono stati generati ";
+    const auto at = text.rfind(marker);
+    if (at == std::string::npos) return -1;
+    return std::stoll(text.substr(at + marker.size()));
+}
+
+// A choice-3 record of n numbers from seed s, checked by its size and its last number
+// rather than line by line: a stopped run may hold millions of lines.
+void ExpectChoiceThreeRecord(const std::string& path, std::int64_t seed, std::int64_t n,
+                             const std::string& countLine) {
+    const std::string record = ReadFile(path);
+    const std::string head = "seme = " + std::to_string(seed) +
+                             ";  numeri da generare = " + countLine +
+                             "\n(interi tra 0 e 2.147.483.647)\n\n";
+    ASSERT_EQ(record.compare(0, head.size(), head), 0) << record.substr(0, 200);
+    const std::string summary = "sono stati generati " + std::to_string(n) + " numeri casuali in ";
+    const auto summaryAt = head.size() + 13 * static_cast<std::size_t>(n);
+    ASSERT_GE(record.size(), summaryAt + summary.size());
+    EXPECT_EQ(record.compare(summaryAt, summary.size(), summary), 0);
+    EXPECT_EQ(record.substr(record.size() - 5), "\n\n\n\n\n");
+    if (n > 0) {
+        const std::string last = record.substr(summaryAt - 13, 13);
+        EXPECT_EQ(std::stoll(last), NthValue(seed, n)) << last;
+        EXPECT_EQ(last.size(), 13u);
+    }
+}
+
+class EndToEnd : public ::testing::Test {
+  protected:
+    void TearDown() override { Close(session_); }
+    TempDir dir_;
+    PtySession session_;
+};
+
+TEST_F(EndToEnd, PipedEntriesAtATerminalGiveTheExactTranscriptAndRecord) {
+    session_ = StartUnderPty("3\n5\n1\n1\n");
+    const termios before = TerminalSettings(session_);
+    ASSERT_TRUE(WaitForScreen(session_, kClosing)) << session_.screen;
+    Type(session_, "k");
+    ASSERT_TRUE(WaitForExit(session_));
+    EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
+    const std::string stars(79, '*');
+    const std::string expectedTail =
+        "EFFETTUA LA SCELTA DIGITANDO IL NUMERO RELATIVO, POI PREMI INVIO...  "
+        "\ninserisci quanti numeri casuali vuoi generare e poi premi invio...  "
+        "\nse vuoi inserire un seme per la generazione di numeri casuali,\n"
+        "digita 1 e poi premi invio,\n"
+        "se invece vuoi che il seme sia l'ora corrente in modo da avere\n"
+        "generazioni sempre diverse, digita 2 e poi premi invio...  "
+        "\ninserisci il seme e poi premi invio (attenzione, devi inserire un numero\n"
+        "intero compreso tra 1 e 2.147.483.647)...  "
+        "\ncalcolo in corso..."
+        "\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... "
+        "\n\nsono stati generati 5 numeri casuali in ";
+    EXPECT_EQ(session_.screen.substr(0, 80), stars + "\n") << session_.screen;
+    EXPECT_NE(session_.screen.find(expectedTail), std::string::npos) << session_.screen;
+    EXPECT_EQ(session_.screen.substr(session_.screen.size() - std::string(kClosing).size()),
+              kClosing);
+    const std::string record = ReadFile("lotrix20.txt");
+    EXPECT_EQ(record.substr(0, record.find("sono stati")),
+              "seme = 1;  numeri da generare = 5\n(interi tra 0 e 2.147.483.647)\n\n"
+              "       16807\n   282475249\n  1622650073\n   984943658\n  1144108930\n");
+    EXPECT_TRUE(SameSettings(before, TerminalSettings(session_)));
+}
+
+TEST_F(EndToEnd, EntriesTypedAtTheTerminal) {
+    session_ = StartUnderPty(std::nullopt);
+    const termios before = TerminalSettings(session_);
+    ASSERT_TRUE(WaitForScreen(session_, "POI PREMI INVIO...  "));
+    Type(session_, "3\r");
+    ASSERT_TRUE(WaitForScreen(session_, "generare e poi premi invio...  "));
+    Type(session_, "4\r");
+    ASSERT_TRUE(WaitForScreen(session_, "digita 2 e poi premi invio...  "));
+    Type(session_, "1\r");
+    ASSERT_TRUE(WaitForScreen(session_, "2.147.483.647)...  "));
+    Type(session_, "2\r");
+    ASSERT_TRUE(WaitForScreen(session_, kClosing)) << session_.screen;
+    EXPECT_NE(session_.screen.find("sono stati generati 4 numeri casuali in "), std::string::npos);
+    // The closing wait takes one key, without Enter and without echo (given the moment a
+    // person needs to react to the prompt).
+    std::this_thread::sleep_for(50ms);
+    Type(session_, "z");
+    ASSERT_TRUE(WaitForExit(session_));
+    EXPECT_EQ(session_.screen.substr(session_.screen.size() - std::string(kClosing).size()),
+              kClosing);
+    EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
+    EXPECT_EQ(ReadFile("lotrix20.txt").substr(0, 100).find("seme = 2;  numeri da generare = 4\n"),
+              0u);
+    EXPECT_TRUE(SameSettings(before, TerminalSettings(session_)));
+}
+
+TEST_F(EndToEnd, AnErrorPathClosesWithoutAFile) {
+    session_ = StartUnderPty("4\n7\n7\n");
+    ASSERT_TRUE(WaitForScreen(session_, kClosing));
+    EXPECT_NE(session_.screen.find("O UGUALE A QUELLO SUPERIORE\n"), std::string::npos);
+    Type(session_, "\r");
+    ASSERT_TRUE(WaitForExit(session_));
+    EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
+    EXPECT_FALSE(std::filesystem::exists("lotrix20.txt"));
+}
+
+TEST_F(EndToEnd, AKeyTypedBeforeTheRunMeansNoNumbers) {
+    // Typed ahead at the terminal, after the entries that come from the pipe.
+    session_ = StartUnderPty(std::nullopt);
+    Type(session_, "3\r2000000000\r1\r9\rx");
+    ASSERT_TRUE(WaitForScreen(session_, kClosing)) << session_.screen;
+    EXPECT_NE(session_.screen.find("sono stati generati 0 numeri casuali in "), std::string::npos)
+        << session_.screen;
+    Type(session_, "k");
+    ASSERT_TRUE(WaitForExit(session_));
+    ExpectChoiceThreeRecord("lotrix20.txt", 9, 0, "2000000000");
+}
+
+TEST_F(EndToEnd, AKeyDuringARunStopsItAndBothSummariesAgree) {
+    session_ = StartUnderPty("3\n2000000000\n1\n1\n");
+    const termios before = TerminalSettings(session_);
+    ASSERT_TRUE(WaitForScreen(session_, kRunning));
+    std::this_thread::sleep_for(20ms);
+    Type(session_, "q");
+    ASSERT_TRUE(WaitForScreen(session_, kClosing, 20s)) << session_.screen;
+    const std::int64_t shown = ReportedCount(session_.screen);
+    EXPECT_GT(shown, 0);
+    EXPECT_LT(shown, 2000000000);
+    // The keys typed while the record is finished stay queued for the closing wait.
+    Type(session_, "w");
+    ASSERT_TRUE(WaitForExit(session_));
+    EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
+    ExpectChoiceThreeRecord("lotrix20.txt", 1, shown, "2000000000");
+    EXPECT_TRUE(SameSettings(before, TerminalSettings(session_)));
+}
+
+TEST_F(EndToEnd, ACursorKeyStopsTheRunAndItsSecondCodeEndsTheClosingWait) {
+    session_ = StartUnderPty("3\n2000000000\n1\n1\n");
+    const termios before = TerminalSettings(session_);
+    ASSERT_TRUE(WaitForScreen(session_, kRunning));
+    std::this_thread::sleep_for(20ms);
+    Type(session_, "\x1b[A");
+    ASSERT_TRUE(WaitForExit(session_, 20s)) << session_.screen;  // no further key is needed
+    EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
+    const std::int64_t shown = ReportedCount(session_.screen);
+    EXPECT_GT(shown, 0);
+    ExpectChoiceThreeRecord("lotrix20.txt", 1, shown, "2000000000");
+    EXPECT_TRUE(SameSettings(before, TerminalSettings(session_)));
+}
+
+TEST_F(EndToEnd, WithoutATerminalTheProgramRunsAndEndsByItself) {
+    const DetachedRun run = RunDetached("3\n1000\n1\n1\n");
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0);
+    EXPECT_NE(run.output.find("sono stati generati 1000 numeri casuali in "), std::string::npos);
+    EXPECT_EQ(run.output.substr(run.output.size() - std::string(kClosing).size()), kClosing);
+    ExpectChoiceThreeRecord("lotrix20.txt", 1, 1000, "1000");
+    // And an error path, with standard input ending early.
+    const DetachedRun error = RunDetached("3\n");
+    EXPECT_TRUE(WIFEXITED(error.status) && WEXITSTATUS(error.status) == 0);
+    EXPECT_NE(error.output.find("NON E' CORRETTA\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lotrix::testing
