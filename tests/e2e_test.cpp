@@ -36,6 +36,14 @@ std::int64_t ReportedCount(const std::string& text) {
     return std::stoll(text.substr(at + marker.size()));
 }
 
+// Answers the closing prompt as a person would: after seeing it, not in the microseconds
+// before the program has begun to wait (a key typed then would be echoed by the terminal).
+void PressClosingKey(PtySession& session, std::string_view key) {
+    ASSERT_TRUE(WaitForScreen(session, kClosing)) << session.screen;
+    std::this_thread::sleep_for(50ms);
+    Type(session, key);
+}
+
 // A choice-3 record of n numbers from seed s, checked by its size and its last number
 // rather than line by line: a stopped run may hold millions of lines.
 void ExpectChoiceThreeRecord(const std::string& path, std::int64_t seed, std::int64_t n,
@@ -67,8 +75,7 @@ class EndToEnd : public ::testing::Test {
 TEST_F(EndToEnd, PipedEntriesAtATerminalGiveTheExactTranscriptAndRecord) {
     session_ = StartUnderPty("3\n5\n1\n1\n");
     const termios before = TerminalSettings(session_);
-    ASSERT_TRUE(WaitForScreen(session_, kClosing)) << session_.screen;
-    Type(session_, "k");
+    PressClosingKey(session_, "k");
     ASSERT_TRUE(WaitForExit(session_));
     EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
     const std::string stars(79, '*');
@@ -108,10 +115,8 @@ TEST_F(EndToEnd, EntriesTypedAtTheTerminal) {
     Type(session_, "2\r");
     ASSERT_TRUE(WaitForScreen(session_, kClosing)) << session_.screen;
     EXPECT_NE(session_.screen.find("sono stati generati 4 numeri casuali in "), std::string::npos);
-    // The closing wait takes one key, without Enter and without echo (given the moment a
-    // person needs to react to the prompt).
-    std::this_thread::sleep_for(50ms);
-    Type(session_, "z");
+    // The closing wait takes one key, without Enter and without echo.
+    PressClosingKey(session_, "z");
     ASSERT_TRUE(WaitForExit(session_));
     EXPECT_EQ(session_.screen.substr(session_.screen.size() - std::string(kClosing).size()),
               kClosing);
@@ -123,9 +128,8 @@ TEST_F(EndToEnd, EntriesTypedAtTheTerminal) {
 
 TEST_F(EndToEnd, AnErrorPathClosesWithoutAFile) {
     session_ = StartUnderPty("4\n7\n7\n");
-    ASSERT_TRUE(WaitForScreen(session_, kClosing));
+    PressClosingKey(session_, "\r");
     EXPECT_NE(session_.screen.find("O UGUALE A QUELLO SUPERIORE\n"), std::string::npos);
-    Type(session_, "\r");
     ASSERT_TRUE(WaitForExit(session_));
     EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
     EXPECT_FALSE(std::filesystem::exists("lotrix20.txt"));
@@ -138,7 +142,7 @@ TEST_F(EndToEnd, AKeyTypedBeforeTheRunMeansNoNumbers) {
     ASSERT_TRUE(WaitForScreen(session_, kClosing)) << session_.screen;
     EXPECT_NE(session_.screen.find("sono stati generati 0 numeri casuali in "), std::string::npos)
         << session_.screen;
-    Type(session_, "k");
+    PressClosingKey(session_, "k");
     ASSERT_TRUE(WaitForExit(session_));
     ExpectChoiceThreeRecord("lotrix20.txt", 9, 0, "2000000000");
 }
@@ -153,8 +157,7 @@ TEST_F(EndToEnd, AKeyDuringARunStopsItAndBothSummariesAgree) {
     const std::int64_t shown = ReportedCount(session_.screen);
     EXPECT_GT(shown, 0);
     EXPECT_LT(shown, 2000000000);
-    // The keys typed while the record is finished stay queued for the closing wait.
-    Type(session_, "w");
+    PressClosingKey(session_, "w");
     ASSERT_TRUE(WaitForExit(session_));
     EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
     ExpectChoiceThreeRecord("lotrix20.txt", 1, shown, "2000000000");
