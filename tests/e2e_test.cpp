@@ -74,7 +74,6 @@ class EndToEnd : public ::testing::Test {
 
 TEST_F(EndToEnd, PipedEntriesAtATerminalGiveTheExactTranscriptAndRecord) {
     session_ = StartUnderPty("3\n5\n1\n1\n");
-    const termios before = TerminalSettings(session_);
     PressClosingKey(session_, "k");
     ASSERT_TRUE(WaitForExit(session_));
     EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
@@ -99,12 +98,11 @@ TEST_F(EndToEnd, PipedEntriesAtATerminalGiveTheExactTranscriptAndRecord) {
     EXPECT_EQ(record.substr(0, record.find("sono stati")),
               "seme = 1;  numeri da generare = 5\n(interi tra 0 e 2.147.483.647)\n\n"
               "       16807\n   282475249\n  1622650073\n   984943658\n  1144108930\n");
-    EXPECT_TRUE(SameSettings(before, TerminalSettings(session_)));
+    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
 }
 
 TEST_F(EndToEnd, EntriesTypedAtTheTerminal) {
     session_ = StartUnderPty(std::nullopt);
-    const termios before = TerminalSettings(session_);
     ASSERT_TRUE(WaitForScreen(session_, "POI PREMI INVIO...  "));
     Type(session_, "3\r");
     ASSERT_TRUE(WaitForScreen(session_, "generare e poi premi invio...  "));
@@ -123,7 +121,7 @@ TEST_F(EndToEnd, EntriesTypedAtTheTerminal) {
     EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
     EXPECT_EQ(ReadFile("lotrix20.txt").substr(0, 100).find("seme = 2;  numeri da generare = 4\n"),
               0u);
-    EXPECT_TRUE(SameSettings(before, TerminalSettings(session_)));
+    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
 }
 
 TEST_F(EndToEnd, AnErrorPathClosesWithoutAFile) {
@@ -149,7 +147,6 @@ TEST_F(EndToEnd, AKeyTypedBeforeTheRunMeansNoNumbers) {
 
 TEST_F(EndToEnd, AKeyDuringARunStopsItAndBothSummariesAgree) {
     session_ = StartUnderPty("3\n2000000000\n1\n1\n");
-    const termios before = TerminalSettings(session_);
     ASSERT_TRUE(WaitForScreen(session_, kRunning));
     std::this_thread::sleep_for(20ms);
     Type(session_, "q");
@@ -161,12 +158,11 @@ TEST_F(EndToEnd, AKeyDuringARunStopsItAndBothSummariesAgree) {
     ASSERT_TRUE(WaitForExit(session_));
     EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
     ExpectChoiceThreeRecord("lotrix20.txt", 1, shown, "2000000000");
-    EXPECT_TRUE(SameSettings(before, TerminalSettings(session_)));
+    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
 }
 
 TEST_F(EndToEnd, ACursorKeyStopsTheRunAndItsSecondCodeEndsTheClosingWait) {
     session_ = StartUnderPty("3\n2000000000\n1\n1\n");
-    const termios before = TerminalSettings(session_);
     ASSERT_TRUE(WaitForScreen(session_, kRunning));
     std::this_thread::sleep_for(20ms);
     Type(session_, "\x1b[A");
@@ -175,7 +171,7 @@ TEST_F(EndToEnd, ACursorKeyStopsTheRunAndItsSecondCodeEndsTheClosingWait) {
     const std::int64_t shown = ReportedCount(session_.screen);
     EXPECT_GT(shown, 0);
     ExpectChoiceThreeRecord("lotrix20.txt", 1, shown, "2000000000");
-    EXPECT_TRUE(SameSettings(before, TerminalSettings(session_)));
+    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
 }
 
 TEST_F(EndToEnd, WithoutATerminalTheProgramRunsAndEndsByItself) {

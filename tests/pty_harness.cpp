@@ -5,6 +5,7 @@
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utmp.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -53,9 +54,14 @@ PtySession StartUnderPty(const std::optional<std::string>& pipedInput) {
     int input[2] = {-1, -1};
     if (pipedInput && ::pipe(input) != 0) std::abort();
     winsize size{24, 80, 0, 0};
-    session.pid = ::forkpty(&session.master, nullptr, nullptr, &size);
+    int slave = -1;
+    if (::openpty(&session.master, &slave, nullptr, nullptr, &size) != 0) std::abort();
+    ::tcgetattr(slave, &session.initial);  // before the program can change anything
+    session.pid = ::fork();
     if (session.pid < 0) std::abort();
     if (session.pid == 0) {
+        ::close(session.master);
+        if (::login_tty(slave) != 0) ::_exit(126);  // new session, slave as terminal and streams
         if (pipedInput) {
             ::dup2(input[0], STDIN_FILENO);
             ::close(input[0]);
@@ -63,12 +69,14 @@ PtySession StartUnderPty(const std::optional<std::string>& pipedInput) {
         }
         Exec();
     }
+    ::fcntl(session.master, F_SETFD, FD_CLOEXEC);
     if (pipedInput) {
         ::close(input[0]);
         (void)!::write(input[1], pipedInput->data(), pipedInput->size());
         ::close(input[1]);
     }
-    session.slave = ::open(::ptsname(session.master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    session.slave = slave;
+    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
     return session;
 }
 

@@ -17,6 +17,7 @@ struct PtySession {
     pid_t pid = -1;
     int master = -1;
     int slave = -1;             // kept open by the test to read the terminal's settings
+    termios initial{};          // the terminal's settings before the program started
     std::string screen;         // everything the program wrote, "\r\n" turned back into "\n"
     std::optional<int> status;  // the wait status, once the program has ended
 };
