@@ -186,5 +186,42 @@ TEST_F(EndToEnd, WithoutATerminalTheProgramRunsAndEndsByItself) {
     EXPECT_NE(error.output.find("NON E' CORRETTA\n"), std::string::npos);
 }
 
+TEST_F(EndToEnd, EveryChoiceWritesItsExactRecord) {
+    const std::pair<const char*, std::string> runs[] = {
+        {"1\n3\n1\n1\n", "(interi tra 0 e 32.767)\n\n          41\n       18467\n        6334\n"},
+        {"2\n3\n1\n1\n",
+         "(reali tra 0 e 1)\n\n       7.8263692590125011e-006\n       0.1315377881362231\n"
+         "       0.75560532215514897\n"},
+        {"3\n3\n1\n1\n",
+         "(interi tra 0 e 2.147.483.647)\n\n       16807\n   282475249\n  1622650073\n"},
+        {"4\n1\n10\n3\n1\n1\n",
+         "(interi tra -2.147.483.648 e +2.147.483.647)\nintervallo scelto: da +1 a +10\n\n"
+         "          +1\n          +2\n          +8\n"},
+    };
+    for (const auto& [input, body] : runs) {
+        std::filesystem::remove("lotrix20.txt");
+        const DetachedRun run = RunDetached(input);
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << input;
+        const std::string record = ReadFile("lotrix20.txt");
+        EXPECT_EQ(record.substr(0, record.find("sono stati generati 3 numeri casuali in ")),
+                  "seme = 1;  numeri da generare = 3\n" + body)
+            << input;
+    }
+}
+
+TEST_F(EndToEnd, AWideIntervalRunIsAsQuickAsAnyOther) {
+    // Width 2^30 + 1: each number once cost up to a billion comparisons.
+    const auto start = std::chrono::steady_clock::now();
+    const DetachedRun run = RunDetached("4\n0\n1073741824\n2000000\n1\n2147483646\n");
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0);
+    EXPECT_LT(took, 1s);
+    const std::string record = ReadFile("lotrix20.txt");
+    const auto summary = record.find("sono stati generati 2000000 numeri");
+    ASSERT_NE(summary, std::string::npos);
+    const std::int64_t r = NthValue(2147483646, 2000000);
+    EXPECT_EQ(std::stoll(record.substr(summary - 13, 13)), (1073741825LL * r) / 2147483647LL);
+}
+
 }  // namespace
 }  // namespace lotrix::testing
