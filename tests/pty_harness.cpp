@@ -22,6 +22,42 @@ void Exec() {
     ::_exit(127);
 }
 
+// The shell's side of job control, in the session leader: start the program as the
+// foreground job, report its stops, continue it on request and end as it ends.
+[[noreturn]] void RunJobShell(int events, int commands) {
+    ::signal(SIGTTOU, SIG_IGN);  // the shell changes the terminal's foreground group
+    const pid_t job = ::fork();
+    if (job == 0) {
+        ::close(events);
+        ::close(commands);
+        ::setpgid(0, 0);
+        ::tcsetpgrp(STDOUT_FILENO, ::getpid());
+        ::signal(SIGTTOU, SIG_DFL);
+        Exec();
+    }
+    ::setpgid(job, job);
+    ::tcsetpgrp(STDOUT_FILENO, job);
+    (void)!::write(events, &job, sizeof job);
+    for (;;) {
+        int status = 0;
+        if (::waitpid(job, &status, WUNTRACED) != job) ::_exit(125);
+        if (WIFSTOPPED(status)) {
+            ::tcsetpgrp(STDOUT_FILENO, ::getpgrp());
+            (void)!::write(events, "S", 1);
+            char command = 0;
+            if (::read(commands, &command, 1) != 1) ::_exit(124);
+            ::tcsetpgrp(STDOUT_FILENO, job);
+            ::kill(-job, SIGCONT);
+            continue;
+        }
+        if (WIFSIGNALED(status)) {
+            ::signal(WTERMSIG(status), SIG_DFL);
+            ::kill(::getpid(), WTERMSIG(status));
+        }
+        ::_exit(WEXITSTATUS(status));
+    }
+}
+
 // Appends what the program wrote, waiting up to `timeout`; false when nothing more can come.
 bool Pump(PtySession& session, std::chrono::milliseconds timeout) {
     pollfd ready{session.master, POLLIN, 0};
@@ -49,10 +85,12 @@ void Reap(PtySession& session, bool block) {
 
 }  // namespace
 
-PtySession StartUnderPty(const std::optional<std::string>& pipedInput) {
+PtySession StartUnderPty(const std::optional<std::string>& pipedInput, bool jobControl) {
     PtySession session;
     int input[2] = {-1, -1};
     if (pipedInput && ::pipe(input) != 0) std::abort();
+    int events[2] = {-1, -1}, commands[2] = {-1, -1};
+    if (jobControl && (::pipe(events) != 0 || ::pipe(commands) != 0)) std::abort();
     winsize size{24, 80, 0, 0};
     int slave = -1;
     if (::openpty(&session.master, &slave, nullptr, nullptr, &size) != 0) std::abort();
@@ -67,9 +105,24 @@ PtySession StartUnderPty(const std::optional<std::string>& pipedInput) {
             ::close(input[0]);
             ::close(input[1]);
         }
+        if (jobControl) {
+            ::close(events[0]);
+            ::close(commands[1]);
+            RunJobShell(events[1], commands[0]);
+        }
         Exec();
     }
     ::fcntl(session.master, F_SETFD, FD_CLOEXEC);
+    if (jobControl) {
+        ::close(events[1]);
+        ::close(commands[0]);
+        session.jobEvents = events[0];
+        session.jobCommands = commands[1];
+        if (::read(session.jobEvents, &session.job, sizeof session.job) !=
+            static_cast<ssize_t>(sizeof session.job)) {
+            std::abort();
+        }
+    }
     if (pipedInput) {
         ::close(input[0]);
         (void)!::write(input[1], pipedInput->data(), pipedInput->size());
@@ -117,7 +170,22 @@ bool WaitForExit(PtySession& session, std::chrono::milliseconds timeout) {
     return true;
 }
 
+bool WaitForJobStop(PtySession& session, std::chrono::milliseconds timeout) {
+    pollfd ready{session.jobEvents, POLLIN, 0};
+    char event = 0;
+    return ::poll(&ready, 1, static_cast<int>(timeout.count())) == 1 &&
+           ::read(session.jobEvents, &event, 1) == 1 && event == 'S';
+}
+
+void ContinueJob(PtySession& session) {
+    (void)!::write(session.jobCommands, "C", 1);
+}
+
 void Close(PtySession& session) {
+    if (session.jobCommands >= 0) ::close(session.jobCommands);
+    if (session.jobEvents >= 0) ::close(session.jobEvents);
+    session.jobCommands = session.jobEvents = -1;
+    if (session.job > 0 && !session.status) ::kill(session.job, SIGKILL);
     if (!session.status && session.pid > 0) {
         ::kill(session.pid, SIGKILL);
         Reap(session, true);

@@ -20,11 +20,23 @@ struct PtySession {
     termios initial{};          // the terminal's settings before the program started
     std::string screen;         // everything the program wrote, "\r\n" turned back into "\n"
     std::optional<int> status;  // the wait status, once the program has ended
+    // Under job control: the program's own pid and the pipes to the small shell around it.
+    pid_t job = -1;
+    int jobEvents = -1;    // the shell writes 'S' when the job has stopped
+    int jobCommands = -1;  // the test writes 'C' to have it continued in the foreground
 };
 
 // Starts the program in the current directory. With `pipedInput` its standard input is a
 // pipe holding that text (then closed); otherwise the entries are typed on the terminal.
-PtySession StartUnderPty(const std::optional<std::string>& pipedInput);
+//
+// With `jobControl` a small shell stands between the terminal and the program, as a login
+// shell would: the program runs as a foreground job of its own, and when it stops the
+// shell takes the terminal back until the test continues the job.
+PtySession StartUnderPty(const std::optional<std::string>& pipedInput, bool jobControl = false);
+// Under job control: waits until the job has stopped; false on timeout.
+bool WaitForJobStop(PtySession& session, std::chrono::milliseconds timeout = 10s);
+// Under job control: the job goes on in the foreground.
+void ContinueJob(PtySession& session);
 void Type(PtySession& session, std::string_view keys);
 // Reads the screen until it holds `text` (counting from `from`); false on timeout.
 bool WaitForScreen(PtySession& session, std::string_view text,

@@ -108,8 +108,9 @@ void OnSuspend(int) {
     action.sa_handler = OnSuspend;
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTSTP, &action, nullptr);
-    // The ReadKey wait keeps its own mode; the run's poll is taken back in OnContinue.
-    if (resumeMode == kRawMode) SetMode(kRawMode);
+    // Back in the foreground (or never stopped: the system ignores a terminal stop for a
+    // process group no shell watches over), the mode in force before comes back.
+    SetMode(resumeMode);
     errno = savedErrno;
 }
 
