@@ -175,6 +175,24 @@ TEST(Interval, ConstantTimeScalingAgreesWithTheSearch) {
     }
 }
 
+TEST(Interval, DivisionWithoutMultiplicationIsExact) {
+    // Every product the scaling can meet, at its extremes and at random.
+    auto expect = [](std::int32_t width, std::int32_t r) {
+        const auto exact = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(r) /
+                           static_cast<std::uint64_t>(kM);
+        ASSERT_EQ(static_cast<std::uint64_t>(ScaleStep(width, r) - 1), exact) << width << " " << r;
+    };
+    for (const std::int32_t width : {1, 2, kM / 2, kM / 2 + 1, kM - 1, kM}) {
+        for (const std::int32_t r : {0, 1, 2, kM / 2, kM / 2 + 1, kM - 2, kM - 1, kM}) {
+            expect(width, r);
+        }
+    }
+    std::mt19937_64 random(3);
+    std::uniform_int_distribution<std::int32_t> any(1, kM);
+    for (int i = 0; i < 10'000'000; ++i)
+        expect(any(random), any(random));
+}
+
 TEST(Interval, DrawStaysWithinTheBounds) {
     SeedMinimalStandard(1);
     std::vector<std::int32_t> values;

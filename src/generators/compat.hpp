@@ -11,9 +11,18 @@ extern std::uint32_t g_compatState;
 // A signed seed is taken by its 32 bits.
 void SeedCompat(std::uint32_t seed);
 
+[[nodiscard]] constexpr std::uint32_t CompatAdvance(std::uint32_t state) {
+    return state * 214013u + 2531011u;
+}
+
+// The number a state yields: its bits 16 to 30.
+[[nodiscard]] constexpr std::int32_t CompatValue(std::uint32_t state) {
+    return static_cast<std::int32_t>((state >> 16) & 0x7FFFu);
+}
+
 inline std::int32_t NextCompat() {
-    g_compatState = g_compatState * 214013u + 2531011u;
-    return static_cast<std::int32_t>((g_compatState >> 16) & 0x7FFFu);
+    g_compatState = CompatAdvance(g_compatState);
+    return CompatValue(g_compatState);
 }
 
 }  // namespace lotrix

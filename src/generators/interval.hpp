@@ -12,10 +12,18 @@
 namespace lotrix {
 
 // floor(width * r / M) + 1: a value in 1..width for r in 1..M-1 (1 for the stuck state 0).
+//
+// The division needs no multiplication: with p = width * r = a * 2^31 + b and
+// 2^31 = M + 1, p = a * M + (a + b), and a + b < 2M for every p below M^2, so the
+// quotient is a, or a + 1 when a + b reaches M.
 [[nodiscard]] constexpr std::int32_t ScaleStep(std::int32_t width, std::int32_t r) {
     const std::uint64_t product = static_cast<std::uint64_t>(static_cast<std::uint32_t>(width)) *
                                   static_cast<std::uint32_t>(r);
-    return static_cast<std::int32_t>(product / static_cast<std::uint64_t>(kModulus)) + 1;
+    const std::uint64_t high = product >> 31;
+    const std::uint64_t low = product & static_cast<std::uint64_t>(kModulus);
+    const std::uint64_t quotient =
+        high + (high + low >= static_cast<std::uint64_t>(kModulus) ? 1 : 0);
+    return static_cast<std::int32_t>(quotient) + 1;
 }
 
 // One step of the generator scaled into 1..width, for 1 <= width <= 2147483647.
@@ -29,13 +37,20 @@ inline std::int32_t ScaleToCount(std::int32_t width) {
     return static_cast<std::int64_t>(upper) - lower + 1;
 }
 
+// The value that a step r of the generator gives in [lower, upper], for lower < upper.
+// The sum is taken in wrapping arithmetic: the result always lies within the bounds.
+[[nodiscard]] constexpr std::int32_t IntervalValue(std::int32_t lower, std::int32_t width,
+                                                   std::int32_t r) {
+    const auto offset = static_cast<std::uint32_t>(ScaleStep(width, r) - 1);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(lower) + offset);
+}
+
 // A value in [lower, upper] for lower < upper; lower when they are equal; 0 when
-// lower > upper (the dialogue lets neither case through to a run).
+// lower > upper (the dialogue lets neither case through to a run, and neither draws).
 inline std::int32_t DrawInInterval(std::int32_t lower, std::int32_t upper) {
     if (lower < upper) {
         const auto width = static_cast<std::int32_t>(IntervalWidth(lower, upper));
-        const auto offset = static_cast<std::uint32_t>(ScaleToCount(width) - 1);
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(lower) + offset);
+        return IntervalValue(lower, width, NextMinimalStandard());
     }
     return lower == upper ? lower : 0;
 }

@@ -36,10 +36,14 @@ void SeedMinimalStandard(std::int32_t seed);
     return static_cast<std::int32_t>(folded);
 }
 
+// The next state after s: the division-free step wherever it agrees with the defining one.
+[[nodiscard]] constexpr std::int32_t MinimalStandardAdvance(std::int32_t s) {
+    return s >= 0 ? MinimalStandardStepFast(s) : MinimalStandardStep(s);
+}
+
 // Advances the state one step and returns the new state.
 inline std::int32_t NextMinimalStandard() {
-    const std::int32_t s = g_minimalStandardState;
-    g_minimalStandardState = s >= 0 ? MinimalStandardStepFast(s) : MinimalStandardStep(s);
+    g_minimalStandardState = MinimalStandardAdvance(g_minimalStandardState);
     return g_minimalStandardState;
 }
 

@@ -15,12 +15,12 @@ namespace lotrix {
 // below 1/2147483647, so the values differ from r / 2147483647 from the tenth digit on.
 inline constexpr double kUnitScale = std::bit_cast<double>(std::uint64_t{0x3E000000001C5F68});
 
-// The longest text FormatReal makes of a value in [0, 1), as in "0.00012345678901234567".
-constexpr int kLongestRealText = 24;
-
-inline double NextUnitReal() {
-    return static_cast<double>(NextMinimalStandard()) * kUnitScale;
+// One step r of the generator as a real: r times the scale, rounded once.
+[[nodiscard]] constexpr double UnitRealFrom(std::int32_t r) {
+    return static_cast<double>(r) * kUnitScale;
 }
+
+inline double NextUnitReal() { return UnitRealFrom(NextMinimalStandard()); }
 
 // Writes the text of x (finite, not negative) at `out` and returns the end of it.
 char* FormatReal(double x, char* out);

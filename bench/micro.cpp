@@ -1,0 +1,88 @@
+// Micro-benchmarks of each generator step and each row's line maker.
+#include <benchmark/benchmark.h>
+
+#include <array>
+
+#include "dialogue/modes.hpp"
+#include "dialogue/settings.hpp"
+#include "generators/compat.hpp"
+#include "generators/interval.hpp"
+#include "generators/minimal_standard.hpp"
+#include "generators/unit_real.hpp"
+
+namespace {
+
+using namespace lotrix;
+
+void MinimalStandardSteps(benchmark::State& state) {
+    SeedMinimalStandard(1);
+    for (auto _ : state) benchmark::DoNotOptimize(NextMinimalStandard());
+}
+BENCHMARK(MinimalStandardSteps);
+
+void CompatSteps(benchmark::State& state) {
+    SeedCompat(1);
+    for (auto _ : state) benchmark::DoNotOptimize(NextCompat());
+}
+BENCHMARK(CompatSteps);
+
+void UnitRealSteps(benchmark::State& state) {
+    SeedMinimalStandard(1);
+    for (auto _ : state) benchmark::DoNotOptimize(NextUnitReal());
+}
+BENCHMARK(UnitRealSteps);
+
+void FormatReals(benchmark::State& state) {
+    SeedMinimalStandard(1);
+    std::array<char, 64> text;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(FormatReal(NextUnitReal(), text.data()));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(FormatReals);
+
+void IntervalDraws(benchmark::State& state) {
+    SeedMinimalStandard(1);
+    const auto upper = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) benchmark::DoNotOptimize(DrawInInterval(1, upper));
+}
+BENCHMARK(IntervalDraws)->Arg(10)->Arg(1'000'000)->Arg((1 << 30) + 1)->Arg(2147483646);
+
+// A row's line maker writing into a buffer that is reused every 4096 lines.
+void LineMaker(benchmark::State& state) {
+    const ModeEntry& mode = ModeFor(static_cast<std::int32_t>(state.range(0)));
+    g_settings.lower = -1000;
+    g_settings.upper = 1000000;
+    SeedMinimalStandard(1);
+    SeedCompat(1);
+    static std::array<char, 4096 * kLineRoom> buffer;
+    char* out = buffer.data();
+    std::int64_t lines = 0;
+    for (auto _ : state) {
+        out = mode.makeLine(out);
+        if (++lines % 4096 == 0) out = buffer.data();
+    }
+    benchmark::DoNotOptimize(out);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(LineMaker)->DenseRange(1, 4)->ArgName("choice");
+
+// The same through the batch maker that the run uses, 4096 lines a call.
+void LineBatch(benchmark::State& state) {
+    const ModeEntry& mode = ModeFor(static_cast<std::int32_t>(state.range(0)));
+    g_settings.lower = -1000;
+    g_settings.upper = 1000000;
+    SeedMinimalStandard(1);
+    SeedCompat(1);
+    static std::array<char, 4096 * kLineRoom> buffer;
+    for (auto _ : state) {
+        char* out = buffer.data();
+        benchmark::DoNotOptimize(mode.makeLines(out, 4096));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 4096);
+}
+BENCHMARK(LineBatch)->DenseRange(1, 4)->ArgName("choice");
+
+}  // namespace

@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "generators/digits.hpp"
+
+namespace lotrix {
+namespace {
+
+// The field line against printf's own "%12u", "%12d" and "%+12d".
+void ExpectLikePrintf(std::int64_t value) {
+    char expected[32], got[32];
+    const auto magnitude = static_cast<std::uint32_t>(value < 0 ? -value : value);
+    if (value >= 0 && value <= UINT32_MAX) {
+        std::snprintf(expected, sizeof expected, "%12u\n", static_cast<unsigned>(value));
+        ASSERT_EQ(std::string(got, WriteFieldLine(got, magnitude, 0)), expected) << value;
+    }
+    if (value >= INT32_MIN && value <= INT32_MAX) {
+        std::snprintf(expected, sizeof expected, "%+12d\n", static_cast<int>(value));
+        ASSERT_EQ(std::string(got, WriteFieldLine(got, magnitude, value < 0 ? '-' : '+')), expected)
+            << value;
+    }
+}
+
+TEST(Digits, FieldLinesMatchPrintfAtEveryDigitCountAndAtRandom) {
+    for (std::int64_t power = 1; power <= 10'000'000'000; power *= 10) {
+        for (const std::int64_t near : {power - 1, power, power + 1}) {
+            ExpectLikePrintf(near);
+            ExpectLikePrintf(-near);
+        }
+    }
+    for (const std::int64_t edge : {std::int64_t{0}, std::int64_t{INT32_MAX},
+                                    std::int64_t{INT32_MIN}, std::int64_t{UINT32_MAX}}) {
+        ExpectLikePrintf(edge);
+    }
+    std::mt19937 random(5);
+    std::uniform_int_distribution<std::int64_t> any(INT32_MIN, UINT32_MAX);
+    for (int i = 0; i < 1'000'000; ++i)
+        ExpectLikePrintf(any(random));
+    for (std::uint32_t digits = 0; digits <= 9; ++digits) {
+        EXPECT_EQ(DecimalDigits(digits), 1);
+    }
+}
+
+}  // namespace
+}  // namespace lotrix
