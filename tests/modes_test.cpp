@@ -9,6 +9,7 @@
 #include "dialogue_support.hpp"
 #include "generators/interval.hpp"
 #include "generators/unit_real.hpp"
+#include "real_oracle.hpp"
 
 namespace lotrix::testing {
 namespace {
@@ -18,31 +19,6 @@ constexpr std::int32_t kM = 2147483647;
 std::string Format(double x) {
     char text[64];
     return {text, FormatReal(x, text)};
-}
-
-// The oracle: glibc rounds the exact binary value correctly to 17 digits with "%.16e";
-// reshaped here by plain string handling into "%.030g" with three-digit exponents.
-std::string OracleText(double x) {
-    if (x == 0) return "0";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.16e", x);
-    std::string s = text;
-    const auto e = s.find('e');
-    std::string digits = s.substr(0, 1) + s.substr(2, e - 2);
-    const int exponent = std::stoi(s.substr(e + 1));
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
-    if (exponent < -4) {
-        std::string mantissa = digits.substr(0, 1);
-        if (digits.size() > 1) mantissa.append(".").append(digits, 1);
-        char tail[16];
-        std::snprintf(tail, sizeof tail, "e-%03d", -exponent);
-        return mantissa + tail;
-    }
-    std::string fixed = "0.";
-    fixed.append(static_cast<std::size_t>(-exponent - 1), '0');
-    fixed.append(digits);
-    return fixed;
 }
 
 double UnitReal(std::int32_t r) {
