@@ -159,7 +159,7 @@ TEST(Interval, DivisionWithoutMultiplicationIsExact) {
         ASSERT_EQ(static_cast<std::uint64_t>(ScaleStep(width, r) - 1), exact) << width << " " << r;
     };
     for (const std::int32_t width : {1, 2, kM / 2, kM / 2 + 1, kM - 1, kM}) {
-        for (const std::int32_t r : {0, 1, 2, kM / 2, kM / 2 + 1, kM - 2, kM - 1, kM}) {
+        for (const std::int32_t r : {0, 1, 2, kM / 2, kM / 2 + 1, kM - 2, kM - 1}) {
             expect(width, r);
         }
     }

@@ -23,7 +23,7 @@ namespace lotrix {
     const std::uint64_t low = product & static_cast<std::uint64_t>(kModulus);
     const std::uint64_t quotient =
         high + (high + low >= static_cast<std::uint64_t>(kModulus) ? 1 : 0);
-    return static_cast<std::int32_t>(quotient) + 1;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(quotient) + 1u);
 }
 
 // One step of the generator scaled into 1..width, for 1 <= width <= 2147483647.
