@@ -1,7 +1,7 @@
 #include "generators/unit_real.hpp"
 
 #include <array>
-#include <charconv>
+#include <cstdio>
 #include <cstring>
 
 #include "generators/digits.hpp"
@@ -65,18 +65,23 @@ char* Compose(const char* digits, int exponent, char* out) {
     return out;
 }
 
-// Any value: the standard library's exact conversion, reshaped.
+// Any other value, the long way: the C library rounds the exact binary value correctly to
+// 17 digits with "%.16e". Its text is read by position (the decimal point, whatever the
+// locale makes of it, is skipped), and it is the only conversion this program needs from
+// a library, so the program loads no C++ runtime library.
 char* FormatAnyReal(double x, char* out) {
     std::array<char, 40> text;  // d.dddddddddddddddde-308
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), x,
-                                      std::chars_format::scientific, kDigits - 1);
+    std::snprintf(text.data(), text.size(), "%.16e", x);
     std::array<char, kDigits> digits;
     digits[0] = text[0];
     std::memcpy(digits.data() + 1, text.data() + 2, kDigits - 1);
+    const char* exponentText = text.data() + kDigits + 2;  // after the 'e'
+    const bool negative = *exponentText == '-';
     int exponent = 0;
-    std::from_chars(text.data() + kDigits + 2 + (text[kDigits + 2] == '+' ? 1 : 0), result.ptr,
-                    exponent);
-    return Compose(digits.data(), exponent, out);
+    for (++exponentText; *exponentText >= '0' && *exponentText <= '9'; ++exponentText) {
+        exponent = exponent * 10 + (*exponentText - '0');
+    }
+    return Compose(digits.data(), negative ? -exponent : exponent, out);
 }
 
 }  // namespace

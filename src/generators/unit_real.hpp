@@ -1,7 +1,8 @@
 // Choice 2: reals in (0, 1), one step r of the minimal-standard generator times K, and
 // their text: the exact binary value rounded to 17 significant digits, fixed style from
 // 0.0001 up and exponent style (three-digit exponent, as e-006) below, trailing zeros
-// dropped. The text depends on nothing but the value: no locale, no rounding mode.
+// dropped. For every value the generator gives, the text is made by exact integer
+// arithmetic and depends on nothing but the value: no locale, no rounding mode.
 #pragma once
 
 #include <bit>
