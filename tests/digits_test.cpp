@@ -15,11 +15,13 @@ void ExpectLikePrintf(std::int64_t value) {
     const auto magnitude = static_cast<std::uint32_t>(value < 0 ? -value : value);
     if (value >= 0 && value <= UINT32_MAX) {
         std::snprintf(expected, sizeof expected, "%12u\n", static_cast<unsigned>(value));
-        ASSERT_EQ(std::string(got, WriteFieldLine(got, magnitude, 0)), expected) << value;
+        ASSERT_EQ(std::string(got, WriteFieldLine(got, magnitude, Sign::none)), expected) << value;
     }
     if (value >= INT32_MIN && value <= INT32_MAX) {
         std::snprintf(expected, sizeof expected, "%+12d\n", static_cast<int>(value));
-        ASSERT_EQ(std::string(got, WriteFieldLine(got, magnitude, value < 0 ? '-' : '+')), expected)
+        ASSERT_EQ(
+            std::string(got, WriteFieldLine(got, magnitude, value < 0 ? Sign::minus : Sign::plus)),
+            expected)
             << value;
     }
 }

@@ -15,7 +15,7 @@ namespace {
 
 // The text of each row's line for a value drawn.
 char* CompatText(char* out, std::int32_t value) {  // "%12u\n"
-    return WriteFieldLine(out, static_cast<std::uint32_t>(value), 0);
+    return WriteFieldLine(out, static_cast<std::uint32_t>(value), Sign::none);
 }
 
 char* UnitRealText(char* out, double value) {  // "       %.030g\n", digits stopping at the 17th
@@ -26,12 +26,12 @@ char* UnitRealText(char* out, double value) {  // "       %.030g\n", digits stop
 }
 
 char* MinimalStandardText(char* out, std::int32_t value) {  // "%12d\n"; never negative
-    return WriteFieldLine(out, static_cast<std::uint32_t>(value), 0);
+    return WriteFieldLine(out, static_cast<std::uint32_t>(value), Sign::none);
 }
 
 char* IntervalText(char* out, std::int32_t value) {  // "%+12d\n"
     const auto bits = static_cast<std::uint32_t>(value);
-    return WriteFieldLine(out, value < 0 ? 0u - bits : bits, value < 0 ? '-' : '+');
+    return WriteFieldLine(out, value < 0 ? 0u - bits : bits, value < 0 ? Sign::minus : Sign::plus);
 }
 
 // The line makers: one number drawn, one line written.

@@ -42,43 +42,72 @@ constexpr int kFieldWidth = 12;
     return estimate + (odd >= kPowers[static_cast<std::size_t>(estimate)] ? 1 : 0);
 }
 
-// A line of the integer rows: the number right-aligned in 12 characters, as "%12d\n",
-// "%12u\n" or, with sign '+' or '-', "%+12d\n". Needs 16 bytes of room at out.
+// What stands before the digits of a field line.
+enum class Sign : int { none = 0, plus = 1, minus = 2 };
+
+namespace detail {
+
+// For each count of leading zeros among the ten digit places (0 to 9) and each Sign, the
+// bytes that turn the zero-filled field into the printed one, applied by XOR to the
+// field's two 8-byte words (bytes 0-7 and 8-15): '0' ^ ' ' blanks a leading zero, and the
+// sign replaces the blank or zero just before the first digit. XOR carries nothing from
+// byte to byte, so one operation per word does every place at once.
+struct FieldMasks {
+    std::uint64_t first, second;
+};
+
+inline constexpr std::array<FieldMasks, 30> kFieldMasks = [] {
+    std::array<FieldMasks, 30> table{};
+    for (int zeros = 0; zeros <= 9; ++zeros) {
+        for (int sign = 0; sign <= 2; ++sign) {
+            std::array<unsigned char, 16> flip{};  // the field: 2 blanks, then 10 digit places
+            for (int place = 0; place < zeros; ++place)
+                flip[2 + place] = '0' ^ ' ';
+            const int signAt = 1 + zeros;  // byte 1 is a blank; later ones are zeros
+            const unsigned char under = signAt == 1 ? ' ' : '0';
+            if (sign == 1) flip[signAt] = under ^ '+';
+            if (sign == 2) flip[signAt] = under ^ '-';
+            FieldMasks& masks = table[static_cast<std::size_t>(zeros * 3 + sign)];
+            for (int i = 7; i >= 0; --i) {
+                masks.first = masks.first << 8 | flip[static_cast<std::size_t>(i)];
+                masks.second = masks.second << 8 | flip[static_cast<std::size_t>(8 + i)];
+            }
+        }
+    }
+    return table;
+}();
+
+[[nodiscard]] inline std::uint64_t Pair(std::uint32_t twoDigits) {
+    std::uint16_t bytes;
+    std::memcpy(&bytes, &kDigitPairs[2 * twoDigits], 2);
+    return bytes;
+}
+
+}  // namespace detail
+
+// A line of the integer rows: the number right-aligned in 12 characters, as "%12d\n" or
+// "%12u\n" (Sign::none) or "%+12d\n". Writes 16 bytes at out; returns the line's end.
 //
 // All ten digit places are made, zeros included, from a shallow tree of divisions (a
-// chain of one division per digit pair would bound the speed), gathered in registers,
-// and the leading zeros are turned into blanks before one store: '0' - ' ' is 0x10, so
-// subtracting it from the first 10 - digits bytes blanks exactly those. Tables rather
-// than branches, because the digit count of random numbers is not predictable.
-inline char* WriteFieldLine(char* out, std::uint32_t magnitude, char sign) {
+// chain of one division per digit pair would bound the speed), gathered in two words,
+// and finished by the masks above: tables rather than branches, because the digit count
+// of random numbers is not predictable.
+inline char* WriteFieldLine(char* out, std::uint32_t magnitude, Sign sign) {
     static_assert(std::endian::native == std::endian::little);
-    static constexpr std::array<std::uint64_t, 11> kBlankFirst = [] {
-        std::array<std::uint64_t, 11> masks{};
-        for (int zeros = 1; zeros <= 10; ++zeros) {
-            masks[static_cast<std::size_t>(zeros)] =
-                zeros >= 8 ? 0x1010101010101010u : (std::uint64_t{1} << (8 * zeros)) / 255 * 0x10;
-        }
-        return masks;
-    }();
-    const auto pair = [](std::uint32_t twoDigits) {
-        std::uint16_t bytes;
-        std::memcpy(&bytes, &kDigitPairs[2 * twoDigits], 2);
-        return std::uint64_t{bytes};
-    };
+    using detail::Pair;
     const std::uint32_t high = magnitude / 100'000'000;  // at most 42
     const std::uint32_t low = magnitude % 100'000'000;
     const std::uint32_t upper4 = low / 10'000, lower4 = low % 10'000;
-    const int digits = DecimalDigits(magnitude);
-    const auto zeros = static_cast<std::size_t>(10 - digits);  // at most 9
-    const std::uint64_t first8 = (pair(high) | pair(upper4 / 100) << 16 | pair(upper4 % 100) << 32 |
-                                  pair(lower4 / 100) << 48) -
-                                 kBlankFirst[zeros];
-    const auto last2 = static_cast<std::uint16_t>(pair(lower4 % 100) - (zeros == 9 ? 0x10 : 0));
-    std::memcpy(out, "  ", 2);
-    std::memcpy(out + 2, &first8, 8);
-    std::memcpy(out + 10, &last2, 2);
-    out[kFieldWidth] = '\n';
-    if (sign != 0) out[kFieldWidth - 1 - digits] = sign;
+    const int zeros = 10 - DecimalDigits(magnitude);
+    const detail::FieldMasks& masks =
+        detail::kFieldMasks[static_cast<std::size_t>(zeros * 3 + static_cast<int>(sign))];
+    const std::uint64_t first =
+        (0x2020u | Pair(high) << 16 | Pair(upper4 / 100) << 32 | Pair(upper4 % 100) << 48) ^
+        masks.first;
+    const std::uint64_t second =
+        (Pair(lower4 / 100) | Pair(lower4 % 100) << 16 | std::uint64_t{'\n'} << 32) ^ masks.second;
+    std::memcpy(out, &first, 8);
+    std::memcpy(out + 8, &second, 8);
     return out + kFieldWidth + 1;
 }
 
