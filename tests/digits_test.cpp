@@ -46,5 +46,16 @@ TEST(Digits, FieldLinesMatchPrintfAtEveryDigitCountAndAtRandom) {
     }
 }
 
+TEST(Digits, EightDigitsAreExactForEveryValueBelowTenToTheEighth) {
+    for (std::uint32_t value = 0; value < 100'000'000; ++value) {
+        std::uint64_t expected = 0;
+        std::uint32_t rest = value;
+        for (int place = 7; place >= 0; --place, rest /= 10) {
+            expected |= std::uint64_t{static_cast<unsigned char>('0' + rest % 10)} << (8 * place);
+        }
+        ASSERT_EQ(EightDigits(value), expected) << value;
+    }
+}
+
 }  // namespace
 }  // namespace lotrix
