@@ -1,0 +1,28 @@
+#!/bin/sh
+# Builds the Debian package from the build folder, unpacks it into a temporary folder
+# and runs the unpacked program through a short dialogue.
+set -eu
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+(cd "$build" && cpack -G DEB -B "$work/out" >/dev/null)
+deb=$(ls "$work"/out/lotrix20_*_*.deb)
+echo "built $(basename "$deb")"
+dpkg-deb --info "$deb" | grep -E '^ (Package|Version|Section|Depends|Architecture):'
+dpkg-deb --info "$deb" | grep -q '^ Depends:.*libc6' || { echo "no libc dependency"; exit 1; }
+dpkg-deb -x "$deb" "$work/root"
+for file in usr/bin/lotrix20 usr/share/man/man1/lotrix20.1 usr/share/doc/lotrix20/README.md; do
+  [ -f "$work/root/$file" ] || { echo "missing $file"; exit 1; }
+done
+mkdir "$work/run"
+cd "$work/run"
+output=$(printf '3\n3\n1\n1\n' | setsid -w "$work/root/usr/bin/lotrix20")
+printf '%s\n' "$output" | grep -q 'sono stati generati 3 numeri casuali in' || { echo "no summary"; exit 1; }
+expected='seme = 1;  numeri da generare = 3
+(interi tra 0 e 2.147.483.647)
+
+       16807
+   282475249
+  1622650073'
+[ "$(head -n 6 lotrix20.txt)" = "$expected" ] || { echo "unexpected record:"; cat lotrix20.txt; exit 1; }
+echo "the unpacked program ran"
