@@ -2,22 +2,22 @@
 // same byte count, run alternately, with medians, ratios and peak resident memory.
 // Usage: measure LOTRIX20 TEXTBOOK_INTEGERS TEXTBOOK_REALS [COUNT] [ROUNDS]
 // Run it in a scratch directory: every contestant writes lotrix20.txt or dd.out there.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utmp.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <poll.h>
-#include <pty.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <utmp.h>
 #include <vector>
 
 namespace {
@@ -51,7 +51,8 @@ Sample Run(const std::vector<std::string>& argv, const std::string& input, bool 
         ::close(in[0]);
         ::close(in[1]);
         std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         ::execv(args[0], args.data());
         ::_exit(127);
@@ -104,7 +105,8 @@ struct Scenario {
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s LOTRIX20 TEXTBOOK_INTEGERS TEXTBOOK_REALS [COUNT] [ROUNDS]\n",
+        std::fprintf(stderr,
+                     "usage: %s LOTRIX20 TEXTBOOK_INTEGERS TEXTBOOK_REALS [COUNT] [ROUNDS]\n",
                      argv[0]);
         return 2;
     }
@@ -134,7 +136,8 @@ int main(int argc, char** argv) {
     auto add = [&](std::string title, std::string entries, std::vector<std::string> textbookArgs) {
         Scenario s{std::move(title), {}};
         s.contestants.push_back({"lotrix20", ours(entries), {}, 0, 0});
-        if (!textbookArgs.empty()) s.contestants.push_back({"textbook", textbook(textbookArgs), {}, 0, 0});
+        if (!textbookArgs.empty())
+            s.contestants.push_back({"textbook", textbook(textbookArgs), {}, 0, 0});
         scenarios.push_back(std::move(s));
     };
     add("choice 3", "3\n" + n + "\n1\n1\n", {g_textbookIntegers, "3", n, "1"});
@@ -179,15 +182,15 @@ int main(int argc, char** argv) {
     std::printf("|---|---|---:|---:|---:|---:|\n");
     const double choiceThree = Median(scenarios[0].contestants[0].seconds);
     for (auto& s : scenarios) {
-        const double reference = s.title.rfind("choice 4", 0) == 0 ? choiceThree
+        const double reference = s.title.rfind("choice 4", 0) == 0               ? choiceThree
                                  : s.title.find("terminal") != std::string::npos ? choiceThree
                                  : s.contestants.size() > 1 && s.contestants[1].name == "textbook"
                                      ? Median(s.contestants[1].seconds)
                                      : 0;
-        const char* against = s.title.rfind("choice 4", 0) == 0 ||
-                                      s.title.find("terminal") != std::string::npos
-                                  ? "choice 3"
-                                  : "textbook";
+        const char* against =
+            s.title.rfind("choice 4", 0) == 0 || s.title.find("terminal") != std::string::npos
+                ? "choice 3"
+                : "textbook";
         const double bytes = s.contestants[0].bytes;
         for (auto& c : s.contestants) {
             const double median = Median(c.seconds);

@@ -16,19 +16,22 @@ using namespace lotrix;
 
 void MinimalStandardSteps(benchmark::State& state) {
     SeedMinimalStandard(1);
-    for (auto _ : state) benchmark::DoNotOptimize(NextMinimalStandard());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(NextMinimalStandard());
 }
 BENCHMARK(MinimalStandardSteps);
 
 void CompatSteps(benchmark::State& state) {
     SeedCompat(1);
-    for (auto _ : state) benchmark::DoNotOptimize(NextCompat());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(NextCompat());
 }
 BENCHMARK(CompatSteps);
 
 void UnitRealSteps(benchmark::State& state) {
     SeedMinimalStandard(1);
-    for (auto _ : state) benchmark::DoNotOptimize(NextUnitReal());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(NextUnitReal());
 }
 BENCHMARK(UnitRealSteps);
 
@@ -45,7 +48,8 @@ BENCHMARK(FormatReals);
 void IntervalDraws(benchmark::State& state) {
     SeedMinimalStandard(1);
     const auto upper = static_cast<std::int32_t>(state.range(0));
-    for (auto _ : state) benchmark::DoNotOptimize(DrawInInterval(1, upper));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DrawInInterval(1, upper));
 }
 BENCHMARK(IntervalDraws)->Arg(10)->Arg(1'000'000)->Arg((1 << 30) + 1)->Arg(2147483646);
 

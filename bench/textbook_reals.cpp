@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
         digits[0] = text[0];
         std::memcpy(digits + 1, text + 2, 16);
         int used = 17;
-        while (used > 1 && digits[used - 1] == '0') --used;
+        while (used > 1 && digits[used - 1] == '0')
+            --used;
         digits[used] = '\0';
         const int exponent = std::atoi(text + 19);
         if (exponent < -4) {

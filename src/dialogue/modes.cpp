@@ -49,61 +49,56 @@ char* IntervalLine(char* out) {
 }
 
 // The batch makers draw the same numbers as the line makers, but keep the generator's
-// state (and the bounds) in locals for the whole batch: through the global, every step
+// state (and the bounds) in a local for the whole batch: through the global, every step
 // would wait for the previous one's store, since the stores of the text may alias it.
-template <typename MakeOne>
-std::int32_t MakeLines(char*& out, std::int32_t count, MakeOne makeOne) {
+// `makeOne(cursor, state)` advances the state one step and writes that number's line.
+template <typename State, typename MakeOne>
+std::int32_t MakeLines(State& generator, char*& out, std::int32_t count, MakeOne makeOne) {
+    State state = generator;
     char* cursor = out;
     std::int32_t made = 0;
     while (made < count && g_runAttention == 0) {
-        cursor = makeOne(cursor);
+        cursor = makeOne(cursor, state);
         ++made;
     }
+    generator = state;
     out = cursor;
     return made;
 }
 
 std::int32_t CompatLines(char*& out, std::int32_t count) {
-    std::uint32_t state = g_compatState;
-    const std::int32_t made = MakeLines(out, count, [&state](char* cursor) {
+    return MakeLines(g_compatState, out, count, [](char* cursor, std::uint32_t& state) {
         state = CompatAdvance(state);
         return CompatText(cursor, CompatValue(state));
     });
-    g_compatState = state;
-    return made;
 }
 
 std::int32_t UnitRealLines(char*& out, std::int32_t count) {
-    std::int32_t state = g_minimalStandardState;
-    const std::int32_t made = MakeLines(out, count, [&state](char* cursor) {
+    return MakeLines(g_minimalStandardState, out, count, [](char* cursor, std::int32_t& state) {
         state = MinimalStandardAdvance(state);
         return UnitRealText(cursor, UnitRealFrom(state));
     });
-    g_minimalStandardState = state;
-    return made;
 }
 
 std::int32_t MinimalStandardLines(char*& out, std::int32_t count) {
-    std::int32_t state = g_minimalStandardState;
-    const std::int32_t made = MakeLines(out, count, [&state](char* cursor) {
+    return MakeLines(g_minimalStandardState, out, count, [](char* cursor, std::int32_t& state) {
         state = MinimalStandardAdvance(state);
         return MinimalStandardText(cursor, state);
     });
-    g_minimalStandardState = state;
-    return made;
 }
 
 std::int32_t IntervalLines(char*& out, std::int32_t count) {
     const std::int32_t lower = g_settings.lower, upper = g_settings.upper;
-    if (lower >= upper) return MakeLines(out, count, IntervalLine);  // draws nothing
+    if (lower >= upper) {  // no run gets here; DrawInInterval then draws nothing
+        return MakeLines(g_minimalStandardState, out, count,
+                         [](char* cursor, std::int32_t&) { return IntervalLine(cursor); });
+    }
     const auto width = static_cast<std::int32_t>(IntervalWidth(lower, upper));
-    std::int32_t state = g_minimalStandardState;
-    const std::int32_t made = MakeLines(out, count, [&state, lower, width](char* cursor) {
-        state = MinimalStandardAdvance(state);
-        return IntervalText(cursor, IntervalValue(lower, width, state));
-    });
-    g_minimalStandardState = state;
-    return made;
+    return MakeLines(g_minimalStandardState, out, count,
+                     [lower, width](char* cursor, std::int32_t& state) {
+                         state = MinimalStandardAdvance(state);
+                         return IntervalText(cursor, IntervalValue(lower, width, state));
+                     });
 }
 
 void SeedCompatWithRunSeed() {

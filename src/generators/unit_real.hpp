@@ -21,7 +21,9 @@ inline constexpr double kUnitScale = std::bit_cast<double>(std::uint64_t{0x3E000
     return static_cast<double>(r) * kUnitScale;
 }
 
-inline double NextUnitReal() { return UnitRealFrom(NextMinimalStandard()); }
+inline double NextUnitReal() {
+    return UnitRealFrom(NextMinimalStandard());
+}
 
 // Writes the text of x (finite, not negative) at `out` and returns the end of it.
 char* FormatReal(double x, char* out);
