@@ -144,6 +144,17 @@ TEST_F(Faults, AStopSignalDuringARunCompletesTheRecordAndRestoresTheTerminal) {
     }
 }
 
+TEST_F(Faults, QuittingDuringARunStillRestoresTheTerminal) {
+    std::filesystem::create_symlink("/dev/null", "lotrix20.txt");
+    session_ = StartUnderPty(kLongRun);
+    ASSERT_TRUE(WaitForScreen(session_, kRunning));
+    std::this_thread::sleep_for(20ms);
+    Type(session_, "\x1c");  // Ctrl+\ at the terminal
+    ASSERT_TRUE(WaitForExit(session_, 20s));
+    EXPECT_TRUE(KilledBy(session_.status, SIGQUIT));
+    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
+}
+
 TEST_F(Faults, OutsideTheRunSignalsActAtOnceButTheTerminalIsRestored) {
     // At the closing wait the terminal is in raw mode: Ctrl+C there is a key...
     session_ = StartUnderPty("3\n5\n1\n1\n");

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utmp.h>
@@ -18,6 +19,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 void Exec() {
+    const rlimit noCore{0, 0};  // a test that ends the program by SIGQUIT leaves no core
+    ::setrlimit(RLIMIT_CORE, &noCore);
     ::execl(LOTRIX20_BINARY, "lotrix20", static_cast<char*>(nullptr));
     ::_exit(127);
 }

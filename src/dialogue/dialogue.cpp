@@ -107,15 +107,15 @@ int Run() {
     settings.count = asked;
 
     tally.end = CalendarSeconds();
-    tally.elapsed = ElapsedSeconds(tally.start, tally.end);
-    WriteSummary(tally.written, tally.elapsed);
+    SettleElapsed(tally);
+    WriteSummary(tally);
     const bool written = FileFlush();
     ReleaseStopSignals();
     const int signal = HeldStopSignal();
     if (!written) {
         ConsolePrint("\nERRORE DI SCRITTURA NEL FILE ''lotrix20.txt''\n");
     } else if (signal != SIGHUP) {  // after a hang-up there is no terminal to tell
-        PrintSummary(tally.written, tally.elapsed);
+        PrintSummary(tally);
     }
     if (signal != 0) {
         ConsoleFlush();

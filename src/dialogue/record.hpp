@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "dialogue/modes.hpp"
+#include "dialogue/settings.hpp"
 
 namespace lotrix {
 
@@ -13,14 +14,18 @@ inline constexpr const char* kResultsFileName = "lotrix20.txt";
 
 void WriteSeedLine(std::int32_t seed, std::int32_t count);
 void WriteHeader(const ModeEntry& mode, std::int32_t lower, std::int32_t upper);
-// The summary line and the empty lines that close the record.
-void WriteSummary(std::int32_t written, std::int32_t elapsed);
-void PrintSummary(std::int32_t written, std::int32_t elapsed);
 
 // end - start + 1, in wrapping arithmetic: right across the clock's 32-bit wrap.
 [[nodiscard]] constexpr std::int32_t ElapsedSeconds(std::int32_t start, std::int32_t end) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(end) -
                                      static_cast<std::uint32_t>(start) + 1u);
 }
+
+// Sets the tally's elapsed time (and its minutes and seconds from a minute up) from its
+// start and end readings.
+void SettleElapsed(RunTally& tally);
+// The summary line and the empty lines that close the record, from the tally.
+void WriteSummary(const RunTally& tally);
+void PrintSummary(const RunTally& tally);
 
 }  // namespace lotrix

@@ -81,17 +81,22 @@ void OnInput(int) {
     g_runAttention = 1;
 }
 
+// The signal's default action, once the user's terminal mode is back.
+void EndNow(int signal) {
+    const int savedErrno = errno;
+    SetMode(kUserMode);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);  // blocked until this handler returns, then the default action
+    errno = savedErrno;
+}
+
 void OnStopSignal(int signal) {
     if (g_holdStops != 0) {
         if (g_heldSignal == 0) g_heldSignal = signal;
         g_runAttention = 1;
         return;
     }
-    const int savedErrno = errno;
-    SetMode(kUserMode);
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);  // blocked until this handler returns, then the default action
-    errno = savedErrno;
+    EndNow(signal);
 }
 
 void OnSuspend(int) {
@@ -198,8 +203,10 @@ int ReadKey() {
 
 void InstallSignalHandlers() {
     Install(SIGIO, OnInput);
-    for (const int signal : kStopSignals)
+    for (const int signal : kStopSignals) {
         Install(signal, OnStopSignal);
+    }
+    Install(SIGQUIT, EndNow);  // Ctrl+\ ends the process at once, but not with the echo off
     Install(SIGTSTP, OnSuspend);
     Install(SIGCONT, OnContinue);
     // A closed pipe on standard output must not end the process before its record is whole.

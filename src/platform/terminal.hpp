@@ -31,7 +31,8 @@ extern volatile std::sig_atomic_t g_runAttention;
 // is no terminal or it has gone.
 int ReadKey();
 
-// Once, at start: the handlers behind the key flag, the stop signals and suspension.
+// Once, at start: the handlers behind the key flag, the stop signals, SIGQUIT (which ends
+// the process at once, but with the terminal restored) and suspension.
 void InstallSignalHandlers();
 
 // The run's key poll: single keys without echo or Enter, and the key flag armed.
