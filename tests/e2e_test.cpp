@@ -81,6 +81,35 @@ TEST_F(EndToEnd, AnErrorPathClosesWithoutAFile) {
     EXPECT_FALSE(std::filesystem::exists("lotrix20.txt"));
 }
 
+TEST_F(EndToEnd, EveryErrorPathOfTheRealProgramClosesWithoutAFile) {
+    const std::string choiceError = "\nLA SCELTA EFFETTUATA NON E' CORRETTA\n";
+    const std::string intervalError = "O UGUALE A QUELLO SUPERIORE\n";
+    const std::string widthError = "NON PUO' SUPERARE 2.147.483.647\n";
+    const std::pair<const char*, std::string> paths[] = {
+        {"0\n", choiceError},
+        {"5\n", choiceError},
+        {"a\n", choiceError},
+        {"4\n3\n3\n", intervalError},
+        {"4\n3\n-3\n", intervalError},
+        {"4\nx\n", intervalError},
+        {"4\n-2\n2147483646\n", widthError},
+        {"3\n0\n", choiceError},
+        {"4\n1\n2\n-1\n", choiceError},
+        {"3\n9\n7\n", choiceError},
+        {"3\n9\n1\n0\n", choiceError},
+        {"3\n9\n1\n-9\n", choiceError},
+        {"3\n9\n1\n", choiceError},
+    };
+    for (const auto& [input, said] : paths) {
+        const DetachedRun run = RunDetached(input);
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << input;
+        EXPECT_EQ(run.output.substr(run.output.size() - said.size() - std::string(kClosing).size()),
+                  said + kClosing)
+            << input;
+        EXPECT_FALSE(std::filesystem::exists("lotrix20.txt")) << input;
+    }
+}
+
 TEST_F(EndToEnd, AKeyTypedBeforeTheRunMeansNoNumbers) {
     // Typed ahead at the terminal, after the entries that come from the pipe.
     session_ = StartUnderPty(std::nullopt);
