@@ -1,5 +1,6 @@
 #include "dialogue/dialogue.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 
@@ -99,12 +100,9 @@ int Run() {
     WriteHeader(mode, settings.lower, settings.upper);
     if (mode.startAction != nullptr) mode.startAction();
 
-    const std::int32_t asked = settings.count;
-    settings.count = asked < g_countCeiling ? asked : g_countCeiling;
     BeginKeyPoll();
-    RunLoop(mode);
+    RunLoop(mode, std::min(settings.count, g_countCeiling));
     EndKeyPoll();
-    settings.count = asked;
 
     tally.end = CalendarSeconds();
     SettleElapsed(tally);

@@ -22,9 +22,8 @@ bool StopRequested() {
 
 }  // namespace
 
-void RunLoop(const ModeEntry& mode) {
+void RunLoop(const ModeEntry& mode, std::int32_t count) {
     RunTally& tally = g_tally;
-    const std::int32_t count = g_settings.count;
     tally.index = 0;
     while (tally.index < count) {
         if (StopRequested()) break;

@@ -3,12 +3,14 @@
 // results file's buffer.
 #pragma once
 
+#include <cstdint>
+
 #include "dialogue/modes.hpp"
 
 namespace lotrix {
 
-// Generates up to g_settings.count numbers, counting them in g_tally; ends early on a key,
-// a stop signal or a failed write.
-void RunLoop(const ModeEntry& mode);
+// Generates up to `count` numbers, counting them in g_tally; ends early on a key, a stop
+// signal or a failed write.
+void RunLoop(const ModeEntry& mode, std::int32_t count);
 
 }  // namespace lotrix
