@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 #include <array>
+#include <atomic>
 #include <cerrno>
 
 #include "platform/key_codes.hpp"
@@ -23,8 +24,8 @@ constexpr std::size_t kLongestSequence = 16;
 
 enum Mode : int { kUserMode, kKeyPollMode, kRawMode };
 
-// -2: not opened yet; -1: there is no terminal.
-int g_tty = -2;
+// -2: not opened yet; -1: there is no terminal. The handlers read it (and the modes).
+volatile std::sig_atomic_t g_tty = -2;
 termios g_modes[3];  // indexed by Mode; the user's is taken when the terminal is opened
 volatile std::sig_atomic_t g_mode = kUserMode;  // the mode in force
 volatile std::sig_atomic_t g_keyPolling = 0;    // the run's key poll is on
@@ -53,6 +54,7 @@ int Tty() {
     raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);  // Ctrl+C is a key
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
+    std::atomic_signal_fence(std::memory_order_release);  // the modes before the descriptor
     g_tty = fd;
     return g_tty;
 }
