@@ -9,26 +9,6 @@
 
 namespace lotrix {
 
-inline constexpr std::array<char, 200> kDigitPairs = [] {
-    std::array<char, 200> pairs{};
-    for (int i = 0; i < 100; ++i) {
-        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
-        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
-    }
-    return pairs;
-}();
-
-// Exactly `count` digits of value (zero-filled on the left) at out[0..count).
-inline void WriteDigits(char* out, std::uint32_t value, int count) {
-    char* cursor = out + count;
-    while (cursor - out >= 2) {
-        cursor -= 2;
-        std::memcpy(cursor, &kDigitPairs[2 * (value % 100)], 2);
-        value /= 100;
-    }
-    if (cursor != out) *out = static_cast<char>('0' + value % 10);
-}
-
 constexpr int kFieldWidth = 12;
 
 // How many decimal digits value has (1 for 0).
@@ -82,7 +62,7 @@ inline constexpr std::array<FieldMasks, 30> kFieldMasks = [] {
 inline constexpr std::array<std::uint16_t, 100> kPairWords = [] {
     std::array<std::uint16_t, 100> words{};
     for (std::size_t i = 0; i < 100; ++i) {
-        words[i] = static_cast<std::uint16_t>(kDigitPairs[2 * i] | kDigitPairs[2 * i + 1] << 8);
+        words[i] = static_cast<std::uint16_t>(('0' + i / 10) | ('0' + i % 10) << 8);
     }
     return words;
 }();

@@ -114,8 +114,13 @@ char* FormatReal(double x, char* out) {
         ++exponent;  // the estimate was one low, or the rounding carried into a new digit
     }
     std::array<char, kDigits> digits;
-    WriteDigits(digits.data(), static_cast<std::uint32_t>(scaled / 100'000'000), 9);
-    WriteDigits(digits.data() + 9, static_cast<std::uint32_t>(scaled % 100'000'000), 8);
+    // d1, then d2..d9 and d10..d17 as two words of eight digits.
+    digits[0] = static_cast<char>('0' + scaled / 10'000'000'000'000'000u);
+    const std::uint64_t middle =
+        EightDigits(static_cast<std::uint32_t>(scaled / 100'000'000 % 100'000'000));
+    const std::uint64_t last = EightDigits(static_cast<std::uint32_t>(scaled % 100'000'000));
+    std::memcpy(digits.data() + 1, &middle, 8);
+    std::memcpy(digits.data() + 9, &last, 8);
     return Compose(digits.data(), exponent, out);
 }
 
