@@ -99,19 +99,20 @@ TEST_F(Dialogue, EveryBadEntryClosesWithItsErrorAndCreatesNoFile) {
     }
 }
 
-TEST_F(Dialogue, EndOfInputAtAnyPromptClosesWithTheChoiceError) {
+// The bounds are judged as a pair even when input ended: bounds never typed stay 0 and 0.
+TEST_F(Dialogue, EndOfInputClosesWithTheChoiceErrorButUnreadBoundsWithTheIntervalError) {
     const std::pair<const char*, std::string> cases[] = {
-        {"", ""},
-        {"4\n", kBounds.substr(0, kBounds.find("inserisci un numero intero quale estremo sup"))},
-        {"4\n-5\n", kBounds},
-        {"3\n", kCountPrompt},
-        {"3\n5\n", kCountPrompt + kSeedModePrompt},
-        {"3\n5\n1\n", kCountPrompt + kSeedModePrompt + kSeedPrompt},
+        {"", kChoiceError},
+        {"4\n", kBounds + kIntervalError},
+        {"4\n-5\n", kBounds + kCountPrompt + kChoiceError},
+        {"3\n", kCountPrompt + kChoiceError},
+        {"3\n5\n", kCountPrompt + kSeedModePrompt + kChoiceError},
+        {"3\n5\n1\n", kCountPrompt + kSeedModePrompt + kSeedPrompt + kChoiceError},
     };
-    for (const auto& [input, asked] : cases) {
+    for (const auto& [input, said] : cases) {
         const auto outcome = RunDialogueWith(input);
         EXPECT_EQ(outcome.status, 0) << input;
-        EXPECT_EQ(outcome.console, kOpening + asked + kChoiceError + kClosing) << input;
+        EXPECT_EQ(outcome.console, kOpening + said + kClosing) << input;
         EXPECT_FALSE(outcome.fileExists) << input;
     }
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +16,22 @@ namespace lotrix::testing {
 
 inline constexpr const char* kRunning = "interrompere il calcolo... ";
 inline constexpr const char* kClosing = "premi un tasto qualsiasi per uscire...  ";
+inline constexpr const char* kLongRun = "3\n2000000000\n1\n1\n";
+inline const std::string kRunningMessages =
+    "\ncalcolo in corso...\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ";
+
+inline bool Exited(const std::optional<int>& status, int code) {
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
+inline bool KilledBy(const std::optional<int>& status, int signal) {
+    return status && WIFSIGNALED(*status) && WTERMSIG(*status) == signal;
+}
+
+inline bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
 
 // The n-th value from seed s is 16807^n * s mod (2^31 - 1).
 inline std::int64_t NthValue(std::int64_t seed, std::int64_t n) {
@@ -41,6 +58,17 @@ inline void PressClosingKey(PtySession& session, std::string_view key) {
     ASSERT_TRUE(WaitForScreen(session, kClosing)) << session.screen;
     std::this_thread::sleep_for(50ms);
     Type(session, key);
+}
+
+// Waits until the terminal reads single keys without echo: the run's mode or the closing
+// wait's.
+inline bool WaitForSingleKeyMode(PtySession& session, std::chrono::milliseconds timeout = 5s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while ((TerminalSettings(session).c_lflag & (ICANON | ECHO)) != 0) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
 }
 
 // A choice-3 record of n numbers from seed s, checked by its size and its last number

@@ -17,23 +17,6 @@
 namespace lotrix::testing {
 namespace {
 
-constexpr const char* kLongRun = "3\n2000000000\n1\n1\n";
-const std::string kRunningMessages =
-    "\ncalcolo in corso...\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ";
-
-bool Exited(const std::optional<int>& status, int code) {
-    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
-}
-
-bool KilledBy(const std::optional<int>& status, int signal) {
-    return status && WIFSIGNALED(*status) && WTERMSIG(*status) == signal;
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // The count the record's own summary line gives.
 std::int64_t RecordedCount(const std::string& path) {
     const std::string record = ReadFile(path);
@@ -177,7 +160,7 @@ TEST_F(Faults, OutsideTheRunSignalsActAtOnceButTheTerminalIsRestored) {
 
 TEST_F(Faults, ASuspendedRunGivesTheTerminalBackAndResumesWhereItWas) {
     std::filesystem::create_symlink("/dev/null", "lotrix20.txt");  // keeps the long run light
-    session_ = StartUnderPty(kLongRun, /*jobControl=*/true);
+    session_ = StartUnderPty(kLongRun, {.jobControl = true});
     ASSERT_TRUE(WaitForScreen(session_, kRunning));
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(TerminalSettings(session_).c_lflag & (ICANON | ECHO), 0u);
@@ -186,12 +169,7 @@ TEST_F(Faults, ASuspendedRunGivesTheTerminalBackAndResumesWhereItWas) {
     EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
     ContinueJob(session_);
     // Back in the foreground the run takes its mode again and a key still stops it.
-    bool pollMode = false;
-    for (int i = 0; i < 200 && !pollMode; ++i) {
-        std::this_thread::sleep_for(5ms);
-        pollMode = (TerminalSettings(session_).c_lflag & (ICANON | ECHO)) == 0;
-    }
-    EXPECT_TRUE(pollMode);
+    EXPECT_TRUE(WaitForSingleKeyMode(session_));
     Type(session_, "q");
     PressClosingKey(session_, "k");
     ASSERT_TRUE(WaitForExit(session_));

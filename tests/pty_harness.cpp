@@ -18,46 +18,52 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void Exec() {
+void Exec(ChildSetup setup) {
+    if (setup != nullptr) setup();
     const rlimit noCore{0, 0};  // a test that ends the program by SIGQUIT leaves no core
     ::setrlimit(RLIMIT_CORE, &noCore);
     ::execl(LOTRIX20_BINARY, "lotrix20", static_cast<char*>(nullptr));
     ::_exit(127);
 }
 
-// The shell's side of job control, in the session leader: start the program as the
-// foreground job, report its stops, continue it on request and end as it ends.
-[[noreturn]] void RunJobShell(int events, int commands) {
+// The shell's side of job control, in the session leader: start the program as a job,
+// report its stops, do what the test commands and end as it ends.
+[[noreturn]] void RunJobShell(int events, int commands, const StartOptions& options) {
     ::signal(SIGTTOU, SIG_IGN);  // the shell changes the terminal's foreground group
     const pid_t job = ::fork();
     if (job == 0) {
         ::close(events);
         ::close(commands);
         ::setpgid(0, 0);
-        ::tcsetpgrp(STDOUT_FILENO, ::getpid());
+        if (!options.inBackground) ::tcsetpgrp(STDOUT_FILENO, ::getpid());
         ::signal(SIGTTOU, SIG_DFL);
-        Exec();
+        Exec(options.setup);
     }
     ::setpgid(job, job);
-    ::tcsetpgrp(STDOUT_FILENO, job);
+    if (!options.inBackground) ::tcsetpgrp(STDOUT_FILENO, job);
     (void)!::write(events, &job, sizeof job);
     for (;;) {
         int status = 0;
-        if (::waitpid(job, &status, WUNTRACED) != job) ::_exit(125);
-        if (WIFSTOPPED(status)) {
+        const pid_t changed = ::waitpid(job, &status, WUNTRACED | WNOHANG);
+        if (changed < 0) ::_exit(125);
+        if (changed == job && WIFSTOPPED(status)) {
             ::tcsetpgrp(STDOUT_FILENO, ::getpgrp());
             (void)!::write(events, "S", 1);
-            char command = 0;
-            if (::read(commands, &command, 1) != 1) ::_exit(124);
+        } else if (changed == job) {
+            if (WIFSIGNALED(status)) {
+                ::signal(WTERMSIG(status), SIG_DFL);
+                ::kill(::getpid(), WTERMSIG(status));
+            }
+            ::_exit(WEXITSTATUS(status));
+        }
+        pollfd ready{commands, POLLIN, 0};
+        if (::poll(&ready, 1, 5) != 1) continue;
+        char command = 0;
+        if (::read(commands, &command, 1) != 1) ::_exit(124);
+        if (command != static_cast<char>(JobCommand::continueInBackground)) {
             ::tcsetpgrp(STDOUT_FILENO, job);
-            ::kill(-job, SIGCONT);
-            continue;
         }
-        if (WIFSIGNALED(status)) {
-            ::signal(WTERMSIG(status), SIG_DFL);
-            ::kill(::getpid(), WTERMSIG(status));
-        }
-        ::_exit(WEXITSTATUS(status));
+        if (command != static_cast<char>(JobCommand::toForeground)) ::kill(-job, SIGCONT);
     }
 }
 
@@ -88,7 +94,8 @@ void Reap(PtySession& session, bool block) {
 
 }  // namespace
 
-PtySession StartUnderPty(const std::optional<std::string>& pipedInput, bool jobControl) {
+PtySession StartUnderPty(const std::optional<std::string>& pipedInput, StartOptions options) {
+    const bool jobControl = options.jobControl;
     PtySession session;
     int input[2] = {-1, -1};
     if (pipedInput && ::pipe(input) != 0) std::abort();
@@ -111,9 +118,9 @@ PtySession StartUnderPty(const std::optional<std::string>& pipedInput, bool jobC
         if (jobControl) {
             ::close(events[0]);
             ::close(commands[1]);
-            RunJobShell(events[1], commands[0]);
+            RunJobShell(events[1], commands[0], options);
         }
-        Exec();
+        Exec(options.setup);
     }
     ::fcntl(session.master, F_SETFD, FD_CLOEXEC);
     if (jobControl) {
@@ -180,8 +187,8 @@ bool WaitForJobStop(PtySession& session, std::chrono::milliseconds timeout) {
            ::read(session.jobEvents, &event, 1) == 1 && event == 'S';
 }
 
-void ContinueJob(PtySession& session) {
-    (void)!::write(session.jobCommands, "C", 1);
+void ContinueJob(PtySession& session, JobCommand command) {
+    (void)!::write(session.jobCommands, &command, 1);
 }
 
 void Close(PtySession& session) {
@@ -209,7 +216,8 @@ bool SameSettings(const termios& a, const termios& b) {
            a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
-DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds timeout) {
+DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds timeout,
+                        ChildSetup setup) {
     int in[2], out[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0) std::abort();
     const pid_t pid = ::fork();
@@ -221,7 +229,7 @@ DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds time
         ::close(in[1]);
         ::close(out[0]);
         ::close(out[1]);
-        Exec();
+        Exec(setup);
     }
     ::close(in[0]);
     ::close(out[1]);

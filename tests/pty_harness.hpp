@@ -26,17 +26,31 @@ struct PtySession {
     int jobCommands = -1;  // the test writes 'C' to have it continued in the foreground
 };
 
+// Run in the program's process just before it starts: surroundings a test imposes (a
+// closed descriptor, an ignored signal, a resource limit).
+using ChildSetup = void (*)();
+
+struct StartOptions {
+    // A small shell stands between the terminal and the program, as a login shell would:
+    // the program runs as a job of its own, and when it stops the shell takes the
+    // terminal back until the test says what the job does next.
+    bool jobControl = false;
+    bool inBackground = false;  // under job control: the job starts in the background
+    ChildSetup setup = nullptr;
+};
+
 // Starts the program in the current directory. With `pipedInput` its standard input is a
 // pipe holding that text (then closed); otherwise the entries are typed on the terminal.
-//
-// With `jobControl` a small shell stands between the terminal and the program, as a login
-// shell would: the program runs as a foreground job of its own, and when it stops the
-// shell takes the terminal back until the test continues the job.
-PtySession StartUnderPty(const std::optional<std::string>& pipedInput, bool jobControl = false);
+PtySession StartUnderPty(const std::optional<std::string>& pipedInput, StartOptions options = {});
 // Under job control: waits until the job has stopped; false on timeout.
 bool WaitForJobStop(PtySession& session, std::chrono::milliseconds timeout = 10s);
-// Under job control: the job goes on in the foreground.
-void ContinueJob(PtySession& session);
+// Under job control, what the shell does with the job, as bash's fg and bg do.
+enum class JobCommand : char {
+    continueInForeground = 'C',  // fg of a stopped job: the terminal, then SIGCONT
+    continueInBackground = 'B',  // bg: SIGCONT only
+    toForeground = 'F',          // fg of a running job: the terminal only, no SIGCONT
+};
+void ContinueJob(PtySession& session, JobCommand command = JobCommand::continueInForeground);
 void Type(PtySession& session, std::string_view keys);
 // Reads the screen until it holds `text` (counting from `from`); false on timeout.
 bool WaitForScreen(PtySession& session, std::string_view text,
@@ -53,6 +67,7 @@ struct DetachedRun {
     std::string output;
 };
 // The program in a new session without a controlling terminal, entries from a pipe.
-DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds timeout = 20s);
+DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds timeout = 20s,
+                        ChildSetup setup = nullptr);
 
 }  // namespace lotrix::testing

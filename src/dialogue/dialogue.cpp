@@ -61,13 +61,15 @@ bool ReadEntry(std::int32_t& field) {
     return ReadInteger(field) != ReadOutcome::endOfInput;
 }
 
-bool ReadBounds(RunSettings& settings) {
+// The bounds are judged as a pair, whatever was read: a bound that standard input ended
+// before keeps its 0, as one that is not a number does.
+void ReadBounds(RunSettings& settings) {
     ConsolePrint("\ninserisci un numero intero quale estremo inferiore dell' intervallo\n");
     ConsolePrint("e poi premi invio...  ");
-    if (!ReadEntry(settings.lower)) return false;
+    (void)ReadInteger(settings.lower);
     ConsolePrint("inserisci un numero intero quale estremo superiore dell' intervallo\n");
     ConsolePrint("e poi premi invio...  ");
-    return ReadEntry(settings.upper);
+    (void)ReadInteger(settings.upper);
 }
 
 // The stop signal that came while the record was being written takes effect now that
@@ -135,7 +137,7 @@ int RunDialogue() {
         return ChoiceError();
     }
     if (settings.choice == 4) {
-        if (!ReadBounds(settings)) return ChoiceError();
+        ReadBounds(settings);
         if (settings.lower >= settings.upper) {
             ConsolePrint(
                 "\n\nERRORE, L' ESTREMO INFERIORE DELL' INTERVALLO NON PUO' ESSERE MAGGIORE\n");

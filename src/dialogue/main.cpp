@@ -4,6 +4,7 @@
 #include "platform/terminal.hpp"
 
 int main() {
+    lotrix::ClaimStandardStreams();
     lotrix::InstallSignalHandlers();
     const int status = lotrix::RunDialogue();
     lotrix::ConsoleFlush();

@@ -26,6 +26,7 @@ void RunLoop(const ModeEntry& mode, std::int32_t count) {
     RunTally& tally = g_tally;
     tally.index = 0;
     while (tally.index < count) {
+        RefreshKeyPoll();
         if (StopRequested()) break;
         const FileSpan space = FileFreeSpace(kLineRoom);
         if (FileFailed()) break;

@@ -1,5 +1,6 @@
 #include "platform/console.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 #include <algorithm>
 #include <array>
@@ -60,6 +61,14 @@ constexpr bool IsDigit(int c) {
 }
 
 }  // namespace
+
+void ClaimStandardStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // open() takes the lowest free number, which is this one.
+        (void)::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    }
+}
 
 void ConsoleWrite(std::string_view text) {
     if (OutputImmediate()) {

@@ -21,6 +21,11 @@ enum class ReadOutcome {
     endOfInput,  // input ended before any digit: the target is unchanged
 };
 
+// Once, first thing: each of descriptors 0, 1 and 2 that is closed is opened on /dev/null,
+// so that no file the program opens later takes its number (the results file opened as
+// descriptor 1 would receive the dialogue).
+void ClaimStandardStreams();
+
 // Formats as printf does and writes the text to standard output.
 [[gnu::format(printf, 1, 2)]] void ConsolePrint(const char* format, ...);
 void ConsoleWrite(std::string_view text);

@@ -1,9 +1,14 @@
-// The results file: opened once for appending (created if absent, never truncated or
-// read), written through one output buffer that is handed to the system only in whole
-// lines, so several programs appending to the same file at once never tear a line.
+// The results file: opened once for appending (created if absent, never rewritten),
+// written through one output buffer that is handed to the system only in whole lines, so
+// several programs appending to the same file at once never tear a line.
 //
-// A failed write stops everything after it: FileFailed() says so and later text is
-// dropped, never written through a file in an unknown state.
+// The file holds whole lines whatever happens: a record starts on a line of its own even
+// after a torn last line, and a write that fails part-way (a full disk, a file-size limit)
+// takes back the bytes of its incomplete line. A failed write stops everything after it:
+// FileFailed() says so and later text is dropped, never written through a file in an
+// unknown state.
+//
+// Opening never waits: a FIFO without a reader cannot be opened.
 #pragma once
 
 #include <cstddef>

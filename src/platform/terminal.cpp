@@ -24,11 +24,15 @@ constexpr std::size_t kLongestSequence = 16;
 
 enum Mode : int { kUserMode, kKeyPollMode, kRawMode };
 
+// A stop signal held during the record's writing is acted on when the record is whole; if
+// a write blocks (a pipe nobody reads), the process ends by it after this long instead.
+constexpr unsigned kHeldStopDeadlineSeconds = 1;
+
 // -2: not opened yet; -1: there is no terminal. The handlers read it (and the modes).
 volatile std::sig_atomic_t g_tty = -2;
 termios g_modes[3];  // indexed by Mode; the user's is taken when the terminal is opened
-volatile std::sig_atomic_t g_mode = kUserMode;  // the mode in force
-volatile std::sig_atomic_t g_keyPolling = 0;    // the run's key poll is on
+volatile std::sig_atomic_t g_mode = kUserMode;        // the mode in force
+volatile std::sig_atomic_t g_wantedMode = kUserMode;  // the mode the program wants now
 volatile std::sig_atomic_t g_holdStops = 0;
 volatile std::sig_atomic_t g_heldSignal = 0;
 int g_pendingCode = -1;  // second code of a two-code key
@@ -59,6 +63,22 @@ int Tty() {
     return g_tty;
 }
 
+void Install(int signal, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(signal, &action, nullptr);
+}
+
+// A signal that the process inherited as ignored stays ignored (nohup, the background
+// jobs of a shell without job control): the user has said it must not stop the program.
+void InstallUnlessIgnored(int signal, void (*handler)(int)) {
+    struct sigaction inherited {};
+    if (::sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) return;
+    Install(signal, handler);
+}
+
 // A job in the background must leave the terminal's mode to the foreground job; the
 // system would stop it with SIGTTOU for trying.
 bool InForeground(int fd) {
@@ -66,10 +86,22 @@ bool InForeground(int fd) {
 }
 
 // The one place that changes the terminal's mode. Async-signal-safe, so the handlers use
-// it too. TCSANOW keeps the keys already typed.
-void SetMode(Mode mode) {
+// it too. TCSANOW keeps the keys already typed. In the background nothing changes: the
+// wanted mode is entered when the job comes to the foreground (ApplyWantedMode).
+void ApplyMode(Mode mode) {
     if (g_tty < 0 || g_mode == mode || !InForeground(g_tty)) return;
     if (::tcsetattr(g_tty, TCSANOW, &g_modes[mode]) == 0) g_mode = mode;
+}
+
+void WantMode(Mode mode) {
+    g_wantedMode = mode;
+    ApplyMode(mode);
+}
+
+// After a continuation, or once the job is found in the foreground: the mode the program
+// wants at that moment (the run's, the single-key read's or the user's) comes back.
+void ApplyWantedMode() {
+    ApplyMode(static_cast<Mode>(g_wantedMode));
 }
 
 void SetAsyncInput(bool on) {
@@ -86,7 +118,7 @@ void OnInput(int) {
 // The signal's default action, once the user's terminal mode is back.
 void EndNow(int signal) {
     const int savedErrno = errno;
-    SetMode(kUserMode);
+    ApplyMode(kUserMode);
     ::signal(signal, SIG_DFL);
     ::raise(signal);  // blocked until this handler returns, then the default action
     errno = savedErrno;
@@ -94,46 +126,43 @@ void EndNow(int signal) {
 
 void OnStopSignal(int signal) {
     if (g_holdStops != 0) {
-        if (g_heldSignal == 0) g_heldSignal = signal;
+        if (g_heldSignal == 0) {
+            g_heldSignal = signal;
+            ::alarm(kHeldStopDeadlineSeconds);
+        }
         g_runAttention = 1;
         return;
     }
     EndNow(signal);
 }
 
+// The record could not be completed in time (a write is blocked): the held stop signal
+// ends the process now, with whatever whole lines were written.
+void OnHeldStopDeadline(int) {
+    if (g_heldSignal != 0) EndNow(g_heldSignal);
+}
+
 void OnSuspend(int) {
     const int savedErrno = errno;
-    const auto resumeMode = static_cast<Mode>(g_mode);
-    SetMode(kUserMode);  // the shell gets its terminal back as it left it
+    ApplyMode(kUserMode);  // the shell gets its terminal back as it left it
     ::signal(SIGTSTP, SIG_DFL);
     sigset_t suspend;
     sigemptyset(&suspend);
     sigaddset(&suspend, SIGTSTP);
     ::sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
     ::raise(SIGTSTP);  // the process stops here and goes on from here when continued
-    struct sigaction action {};
-    action.sa_handler = OnSuspend;
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTSTP, &action, nullptr);
+    Install(SIGTSTP, OnSuspend);
     // Back in the foreground (or never stopped: the system ignores a terminal stop for a
-    // process group no shell watches over), the mode in force before comes back.
-    SetMode(resumeMode);
+    // process group no shell watches over), the mode wanted now comes back.
+    ApplyWantedMode();
     errno = savedErrno;
 }
 
 void OnContinue(int) {
     const int savedErrno = errno;
-    if (g_keyPolling != 0 && g_mode == kUserMode) SetMode(kKeyPollMode);
+    ApplyWantedMode();
     g_runAttention = 1;  // keys may have come while the job was stopped
     errno = savedErrno;
-}
-
-void Install(int signal, void (*handler)(int)) {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(signal, &action, nullptr);
 }
 
 // Waits up to `timeoutMs` (-1: without limit) for one byte.
@@ -194,40 +223,47 @@ int ReadKey() {
     }
     const int fd = Tty();
     if (fd < 0) return -1;
-    const auto before = static_cast<Mode>(g_mode);
-    SetMode(kRawMode);
+    const auto before = static_cast<Mode>(g_wantedMode);
+    WantMode(kRawMode);
     unsigned char byte = 0;
     int code = -1;
     if (ReadByte(fd, byte, -1)) code = byte == 27 ? ReadEscapeSequence(fd) : byte;
-    SetMode(before);
+    WantMode(before);
     return code;
 }
 
 void InstallSignalHandlers() {
     Install(SIGIO, OnInput);
+    Install(SIGALRM, OnHeldStopDeadline);
     for (const int signal : kStopSignals) {
-        Install(signal, OnStopSignal);
+        InstallUnlessIgnored(signal, OnStopSignal);
     }
-    Install(SIGQUIT, EndNow);  // Ctrl+\ ends the process at once, but not with the echo off
-    Install(SIGTSTP, OnSuspend);
+    InstallUnlessIgnored(SIGQUIT, EndNow);  // Ctrl+\ ends the process at once, echo restored
+    InstallUnlessIgnored(SIGTSTP, OnSuspend);
     Install(SIGCONT, OnContinue);
-    // A closed pipe on standard output must not end the process before its record is whole.
+    // A closed pipe on standard output must not end the process before its record is whole,
+    // and a file-size limit must fail the write (and so keep whole lines), not kill it.
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 void BeginKeyPoll() {
-    g_keyPolling = 1;
     g_runAttention = 1;  // the first number is preceded by a real look at the terminal
     if (Tty() < 0) return;
-    SetMode(kKeyPollMode);
+    WantMode(kKeyPollMode);
     SetAsyncInput(true);
 }
 
+void RefreshKeyPoll() {
+    if (g_tty < 0 || g_mode == g_wantedMode || !InForeground(g_tty)) return;
+    ApplyWantedMode();
+    g_runAttention = 1;  // keys typed since the job came to the foreground
+}
+
 void EndKeyPoll() {
-    g_keyPolling = 0;
     if (g_tty < 0) return;
     SetAsyncInput(false);
-    SetMode(kUserMode);
+    WantMode(kUserMode);
 }
 
 void HoldStopSignals() {
@@ -244,7 +280,7 @@ void ReleaseStopSignals() {
 }
 
 void EndBySignal(int signal) {
-    SetMode(kUserMode);
+    ApplyMode(kUserMode);
     ::signal(signal, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);

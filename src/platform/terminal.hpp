@@ -37,10 +37,16 @@ void InstallSignalHandlers();
 
 // The run's key poll: single keys without echo or Enter, and the key flag armed.
 void BeginKeyPoll();
+// Once per block of numbers: a run started in the background, or continued there, takes
+// over the terminal when it has become the foreground job (a shell's fg sends no SIGCONT
+// to a job that is running). Costs nothing while the run's mode is in force.
+void RefreshKeyPoll();
 void EndKeyPoll();
 
 // From the opening of the results file until its record is complete, SIGINT, SIGTERM and
-// SIGHUP end the run instead of the process, so no record is left half-written.
+// SIGHUP end the run instead of the process, so no record is left half-written. If the
+// record cannot be completed within a second (a write blocks), the signal ends the process
+// all the same, with the terminal restored. A signal inherited as ignored stays ignored.
 void HoldStopSignals();
 // The stop signal that arrived while held (0 if none); they act at once again afterwards.
 [[nodiscard]] int HeldStopSignal();

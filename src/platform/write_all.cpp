@@ -5,18 +5,18 @@
 
 namespace lotrix {
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, size);
+std::size_t WriteAll(int fd, const char* data, std::size_t size) {
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t done = ::write(fd, data + written, size - written);
         if (done < 0) {
             if (errno == EINTR) continue;
-            return false;
+            break;
         }
-        if (done == 0) return false;  // no progress and no error: treat as a failed device
-        data += done;
-        size -= static_cast<std::size_t>(done);
+        if (done == 0) break;  // no progress and no error: treat as a failed device
+        written += static_cast<std::size_t>(done);
     }
-    return true;
+    return written;
 }
 
 }  // namespace lotrix

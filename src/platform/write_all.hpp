@@ -5,7 +5,8 @@
 
 namespace lotrix {
 
-// True when every byte was written; false at the first real error (the rest is lost).
-[[nodiscard]] bool WriteAll(int fd, const char* data, std::size_t size);
+// How many bytes were written: all of them, or fewer when a real error came first (the
+// rest is lost).
+[[nodiscard]] std::size_t WriteAll(int fd, const char* data, std::size_t size);
 
 }  // namespace lotrix
