@@ -53,11 +53,13 @@ void IntervalDraws(benchmark::State& state) {
 }
 BENCHMARK(IntervalDraws)->Arg(10)->Arg(1'000'000)->Arg((1 << 30) + 1)->Arg(2147483646);
 
+RunSettings g_row;
+
 // Both generators seeded, the bounds of choice 4 set, and the row of the benchmark's
 // choice, as a run would have them.
 const ModeEntry& PrepareRow(const benchmark::State& state) {
-    g_settings.lower = -1000;
-    g_settings.upper = 1000000;
+    g_row.lower = -1000;
+    g_row.upper = 1000000;
     SeedMinimalStandard(1);
     SeedCompat(1);
     return ModeFor(static_cast<std::int32_t>(state.range(0)));
@@ -72,7 +74,7 @@ void LineMaker(benchmark::State& state) {
     char* out = g_buffer.data();
     std::int64_t lines = 0;
     for (auto _ : state) {
-        out = mode.makeLine(out);
+        out = mode.makeLine(out, g_row);
         if (++lines % kBatch == 0) out = g_buffer.data();
     }
     benchmark::DoNotOptimize(out);
@@ -85,7 +87,7 @@ void LineBatch(benchmark::State& state) {
     const ModeEntry& mode = PrepareRow(state);
     for (auto _ : state) {
         char* out = g_buffer.data();
-        benchmark::DoNotOptimize(mode.makeLines(out, kBatch));
+        benchmark::DoNotOptimize(mode.makeLines(out, kBatch, g_row));
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * kBatch);

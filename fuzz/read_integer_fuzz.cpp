@@ -1,6 +1,6 @@
 // ReadInteger against a plain model of the entry: the same outcomes, the same values,
-// read after read, over memory and over a pipe (where the text arrives in blocks).
-#include <unistd.h>
+// read after read, over memory and handed over a few bytes at a time (as a pipe delivers).
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -52,20 +52,27 @@ void Compare(std::string_view text) {
 
 }  // namespace
 
+namespace {
+
+// The same text handed to the reader a few bytes at a time, as a pipe may deliver it.
+std::string_view g_chunked;
+
+std::size_t NextChunk(char* buffer, std::size_t size) {
+    const std::size_t take = std::min({size, g_chunked.size(), std::size_t{7}});
+    g_chunked.copy(buffer, take);
+    g_chunked.remove_prefix(take);
+    return take;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     lotrix::ConsoleUseInputText(text);
     Compare(text);
-    int pipeEnds[2];
-    if (size < 16384 && ::pipe(pipeEnds) == 0) {
-        const bool whole = ::write(pipeEnds[1], data, size) == static_cast<ssize_t>(size);
-        ::close(pipeEnds[1]);
-        if (whole) {
-            lotrix::ConsoleUseInputFd(pipeEnds[0]);
-            Compare(text);
-        }
-        ::close(pipeEnds[0]);
-        lotrix::ConsoleUseInputText("");
-    }
+    g_chunked = text;
+    lotrix::ConsoleUseSource(NextChunk);
+    Compare(text);
+    lotrix::ConsoleUseInputText("");
     return 0;
 }

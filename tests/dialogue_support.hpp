@@ -1,11 +1,11 @@
-// Runs the whole dialogue inside the test process: entries from memory, the console into
-// a memory file, a clock that returns the readings a test gives, no terminal.
+// Runs the whole dialogue inside the test process: entries from memory, the console
+// captured, a clock that returns the readings a test gives, no terminal.
 #pragma once
 
-#include <sys/mman.h>
-#include <unistd.h>
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dialogue/dialogue.hpp"
@@ -18,6 +18,7 @@ namespace lotrix::testing {
 
 inline std::vector<std::int32_t> g_clockReadings;
 inline std::size_t g_clockNext = 0;
+inline std::string g_console;
 
 inline std::int32_t FakeClock() {
     const std::size_t i =
@@ -38,16 +39,14 @@ inline DialogueOutcome RunDialogueWith(const std::string& input,
     g_clockNext = 0;
     UseClock(FakeClock);
     TerminalDisable();
-    const int console = ::memfd_create("console", 0);
-    ConsoleUseOutputFd(console, false);
+    g_console.clear();
+    ConsoleUseSink([](std::string_view text) { g_console += text; });
     ConsoleUseInputText(input);
     DialogueOutcome outcome{};
     outcome.status = RunDialogue();
-    ConsoleFlush();
-    ConsoleUseOutputFd(STDOUT_FILENO, false);
+    ConsoleUseSink(nullptr);
     UseClock(nullptr);
-    outcome.console = ReadFile("/proc/self/fd/" + std::to_string(console));
-    ::close(console);
+    outcome.console = g_console;
     outcome.fileExists = std::filesystem::exists("lotrix20.txt");
     if (outcome.fileExists) outcome.record = ReadFile("lotrix20.txt");
     return outcome;

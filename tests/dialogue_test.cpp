@@ -3,48 +3,10 @@
 #include <string>
 
 #include "dialogue_support.hpp"
+#include "texts.hpp"
 
 namespace lotrix::testing {
 namespace {
-
-const std::string kStars(79, '*');
-const std::string kOpening =
-    kStars + "\n" + " " + std::string(11, '*') +
-    "  Lotrix 2.0  -  numeri casuali uniformi nel file  " + std::string(15, '*') + "\n" + kStars +
-    "\n\n" +
-    "questo programma freeware genera numeri casuali nel file ''lotrix20.txt''\n"
-    "che viene creato nella stessa directory in cui si trova il presente\n"
-    "file eseguibile ''lotrix20.exe''\n\n"
-    "sono disponibili i seguenti tipi di generatori:\n"
-    "1) interi tra 0 e 32.767 (il precedente programma ''Lotrix 1.1'')\n"
-    "2) reali tra 0 e 1\n"
-    "3) interi tra 0 e 2.147.483.647\n"
-    "4) interi tra -2.147.483.648 e +2.147.483.647 all' interno di in un intervallo\n"
-    "   definito dall' utente di ampiezza massima pari a 2.147.483.647\n"
-    "EFFETTUA LA SCELTA DIGITANDO IL NUMERO RELATIVO, POI PREMI INVIO...  ";
-const std::string kBounds =
-    "\ninserisci un numero intero quale estremo inferiore dell' intervallo\n"
-    "e poi premi invio...  "
-    "inserisci un numero intero quale estremo superiore dell' intervallo\n"
-    "e poi premi invio...  ";
-const std::string kCountPrompt =
-    "\ninserisci quanti numeri casuali vuoi generare e poi premi invio...  ";
-const std::string kSeedModePrompt =
-    "\nse vuoi inserire un seme per la generazione di numeri casuali,\n"
-    "digita 1 e poi premi invio,\n"
-    "se invece vuoi che il seme sia l'ora corrente in modo da avere\n"
-    "generazioni sempre diverse, digita 2 e poi premi invio...  ";
-const std::string kSeedPrompt =
-    "\ninserisci il seme e poi premi invio (attenzione, devi inserire un numero\n"
-    "intero compreso tra 1 e 2.147.483.647)...  ";
-const std::string kRunning =
-    "\ncalcolo in corso..."
-    "\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ";
-const std::string kChoiceError = "\nLA SCELTA EFFETTUATA NON E' CORRETTA\n";
-const std::string kIntervalError =
-    "\n\nERRORE, L' ESTREMO INFERIORE DELL' INTERVALLO NON PUO' ESSERE MAGGIORE\n"
-    "O UGUALE A QUELLO SUPERIORE\n";
-const std::string kClosing = "premi un tasto qualsiasi per uscire...  ";
 
 class Dialogue : public ::testing::Test {
   protected:
@@ -79,12 +41,12 @@ TEST_F(Dialogue, EveryBadEntryClosesWithItsErrorAndCreatesNoFile) {
         {"5\n", kChoiceError},
         {"-1\n", kChoiceError},
         {"x\n", kChoiceError},
-        {"4\n5\n5\n", kBounds + kIntervalError},
-        {"4\n6\n5\n", kBounds + kIntervalError},
-        {"4\nabc\n", kBounds + kIntervalError},  // both bounds stay 0
+        {"4\n5\n5\n", kBoundsPrompts + kIntervalError},
+        {"4\n6\n5\n", kBoundsPrompts + kIntervalError},
+        {"4\nabc\n", kBoundsPrompts + kIntervalError},  // both bounds stay 0
         {"3\n0\n", kCountPrompt + kChoiceError},
         {"3\n-3\n", kCountPrompt + kChoiceError},
-        {"4\n1\n9\n0\n", kBounds + kCountPrompt + kChoiceError},
+        {"4\n1\n9\n0\n", kBoundsPrompts + kCountPrompt + kChoiceError},
         {"3\n5\n3\n", kCountPrompt + kSeedModePrompt + kChoiceError},
         {"3\n5\n0\n", kCountPrompt + kSeedModePrompt + kChoiceError},
         {"3\n5\n1\n0\n", seedAsked + kChoiceError},
@@ -103,8 +65,8 @@ TEST_F(Dialogue, EveryBadEntryClosesWithItsErrorAndCreatesNoFile) {
 TEST_F(Dialogue, EndOfInputClosesWithTheChoiceErrorButUnreadBoundsWithTheIntervalError) {
     const std::pair<const char*, std::string> cases[] = {
         {"", kChoiceError},
-        {"4\n", kBounds + kIntervalError},
-        {"4\n-5\n", kBounds + kCountPrompt + kChoiceError},
+        {"4\n", kBoundsPrompts + kIntervalError},
+        {"4\n-5\n", kBoundsPrompts + kCountPrompt + kChoiceError},
         {"3\n", kCountPrompt + kChoiceError},
         {"3\n5\n", kCountPrompt + kSeedModePrompt + kChoiceError},
         {"3\n5\n1\n", kCountPrompt + kSeedModePrompt + kSeedPrompt + kChoiceError},

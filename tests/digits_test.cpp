@@ -9,20 +9,26 @@
 namespace lotrix {
 namespace {
 
-// The field line against printf's own "%12u", "%12d" and "%+12d".
+// The field line against printf's own "%12u", "%12d" and "%+12d", with either line end.
 void ExpectLikePrintf(std::int64_t value) {
     char expected[32], got[32];
     const auto magnitude = static_cast<std::uint32_t>(value < 0 ? -value : value);
-    if (value >= 0 && value <= UINT32_MAX) {
-        std::snprintf(expected, sizeof expected, "%12u\n", static_cast<unsigned>(value));
-        ASSERT_EQ(std::string(got, WriteFieldLine(got, magnitude, Sign::none)), expected) << value;
-    }
-    if (value >= INT32_MIN && value <= INT32_MAX) {
-        std::snprintf(expected, sizeof expected, "%+12d\n", static_cast<int>(value));
-        ASSERT_EQ(
-            std::string(got, WriteFieldLine(got, magnitude, value < 0 ? Sign::minus : Sign::plus)),
-            expected)
-            << value;
+    for (const std::string_view lineEnd : {"\n", "\r\n"}) {
+        const std::string end(lineEnd);
+        if (value >= 0 && value <= UINT32_MAX) {
+            std::snprintf(expected, sizeof expected, "%12u%s", static_cast<unsigned>(value),
+                          end.c_str());
+            ASSERT_EQ(std::string(got, WriteFieldLine(got, magnitude, Sign::none, lineEnd)),
+                      expected)
+                << value;
+        }
+        if (value >= INT32_MIN && value <= INT32_MAX) {
+            std::snprintf(expected, sizeof expected, "%+12d%s", static_cast<int>(value),
+                          end.c_str());
+            const Sign sign = value < 0 ? Sign::minus : Sign::plus;
+            ASSERT_EQ(std::string(got, WriteFieldLine(got, magnitude, sign, lineEnd)), expected)
+                << value;
+        }
     }
 }
 

@@ -11,14 +11,11 @@
 
 #include "pty_harness.hpp"
 #include "temp_dir.hpp"
+#include "texts.hpp"
 
 namespace lotrix::testing {
 
-inline constexpr const char* kRunning = "interrompere il calcolo... ";
-inline constexpr const char* kClosing = "premi un tasto qualsiasi per uscire...  ";
 inline constexpr const char* kLongRun = "3\n2000000000\n1\n1\n";
-inline const std::string kRunningMessages =
-    "\ncalcolo in corso...\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ";
 
 inline bool Exited(const std::optional<int>& status, int code) {
     return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
@@ -46,29 +43,52 @@ inline std::int64_t NthValue(std::int64_t seed, std::int64_t n) {
 
 // The numbers a summary on the screen reports ("sono stati generati N numeri").
 inline std::int64_t ReportedCount(const std::string& text) {
-    const std::string marker = "sono stati generati ";
+    const std::string marker = SummaryStart(0).substr(0, 20);  // "sono stati generati "
     const auto at = text.rfind(marker);
     if (at == std::string::npos) return -1;
     return std::stoll(text.substr(at + marker.size()));
 }
 
-// Answers the closing prompt as a person would: after seeing it, not in the microseconds
-// before the program has begun to wait (a key typed then would be echoed by the terminal).
+// The terminal modes the program sets: the run's reads single keys without echo (and
+// still raises signals); the closing wait's is raw (Ctrl+C is a key too).
+enum class KeyMode : tcflag_t { run = ICANON | ECHO, closingWait = ICANON | ECHO | ISIG };
+
+// Waits until the program has put the terminal in that mode.
+inline bool WaitForKeyMode(PtySession& session, KeyMode mode,
+                           std::chrono::milliseconds timeout = 5s) {
+    const auto off = static_cast<tcflag_t>(mode);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while ((TerminalSettings(session).c_lflag & off) != 0) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// Waits until a run is under way and reading keys.
+inline void WaitForRun(PtySession& session) {
+    ASSERT_TRUE(WaitForScreen(session, kRunning)) << session.screen;
+    ASSERT_TRUE(WaitForKeyMode(session, KeyMode::run));
+}
+
+// Answers the closing prompt as a person would: once the program waits for the key, not
+// in the microseconds before (a key typed then would be echoed by the terminal).
 inline void PressClosingKey(PtySession& session, std::string_view key) {
     ASSERT_TRUE(WaitForScreen(session, kClosing)) << session.screen;
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(WaitForKeyMode(session, KeyMode::closingWait));
     Type(session, key);
 }
 
-// Waits until the terminal reads single keys without echo: the run's mode or the closing
-// wait's.
-inline bool WaitForSingleKeyMode(PtySession& session, std::chrono::milliseconds timeout = 5s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while ((TerminalSettings(session).c_lflag & (ICANON | ECHO)) != 0) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+// A key stops the run under way; the program then waits for the closing key and ends
+// normally, having written some numbers, with the terminal as it found it.
+inline void StopTheRunWithAKeyAndClose(PtySession& session) {
+    ASSERT_TRUE(WaitForKeyMode(session, KeyMode::run));
+    Type(session, "q");
+    PressClosingKey(session, "k");
+    ASSERT_TRUE(WaitForExit(session));
+    EXPECT_TRUE(Exited(session.status, 0));
+    EXPECT_GT(ReportedCount(session.screen), 0);
+    EXPECT_TRUE(SameSettings(session.initial, TerminalSettings(session)));
 }
 
 // A choice-3 record of n numbers from seed s, checked by its size and its last number
@@ -76,11 +96,10 @@ inline bool WaitForSingleKeyMode(PtySession& session, std::chrono::milliseconds 
 inline void ExpectChoiceThreeRecord(const std::string& path, std::int64_t seed, std::int64_t n,
                                     const std::string& countLine) {
     const std::string record = ReadFile(path);
-    const std::string head = "seme = " + std::to_string(seed) +
-                             ";  numeri da generare = " + countLine +
-                             "\n(interi tra 0 e 2.147.483.647)\n\n";
+    const std::string head =
+        "seme = " + std::to_string(seed) + ";  numeri da generare = " + countLine + "\n" + kHeader3;
     ASSERT_EQ(record.compare(0, head.size(), head), 0) << record.substr(0, 200);
-    const std::string summary = "sono stati generati " + std::to_string(n) + " numeri casuali in ";
+    const std::string summary = SummaryStart(n);
     const auto summaryAt = head.size() + 13 * static_cast<std::size_t>(n);
     ASSERT_GE(record.size(), summaryAt + summary.size());
     EXPECT_EQ(record.compare(summaryAt, summary.size(), summary), 0);

@@ -25,23 +25,11 @@ TEST_F(EndToEnd, PipedEntriesAtATerminalGiveTheExactTranscriptAndRecord) {
     PressClosingKey(session_, "k");
     ASSERT_TRUE(WaitForExit(session_));
     EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
-    const std::string stars(79, '*');
     const std::string expectedTail =
-        "EFFETTUA LA SCELTA DIGITANDO IL NUMERO RELATIVO, POI PREMI INVIO...  "
-        "\ninserisci quanti numeri casuali vuoi generare e poi premi invio...  "
-        "\nse vuoi inserire un seme per la generazione di numeri casuali,\n"
-        "digita 1 e poi premi invio,\n"
-        "se invece vuoi che il seme sia l'ora corrente in modo da avere\n"
-        "generazioni sempre diverse, digita 2 e poi premi invio...  "
-        "\ninserisci il seme e poi premi invio (attenzione, devi inserire un numero\n"
-        "intero compreso tra 1 e 2.147.483.647)...  "
-        "\ncalcolo in corso..."
-        "\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... "
-        "\n\nsono stati generati 5 numeri casuali in ";
-    EXPECT_EQ(session_.screen.substr(0, 80), stars + "\n") << session_.screen;
+        kCountPrompt + kSeedModePrompt + kSeedPrompt + kRunning + "\n\n" + SummaryStart(5);
+    EXPECT_EQ(session_.screen.substr(0, kOpening.size()), kOpening) << session_.screen;
     EXPECT_NE(session_.screen.find(expectedTail), std::string::npos) << session_.screen;
-    EXPECT_EQ(session_.screen.substr(session_.screen.size() - std::string(kClosing).size()),
-              kClosing);
+    EXPECT_EQ(session_.screen.substr(session_.screen.size() - kClosing.size()), kClosing);
     const std::string record = ReadFile("lotrix20.txt");
     EXPECT_EQ(record.substr(0, record.find("sono stati")),
               "seme = 1;  numeri da generare = 5\n(interi tra 0 e 2.147.483.647)\n\n"
@@ -64,8 +52,7 @@ TEST_F(EndToEnd, EntriesTypedAtTheTerminal) {
     // The closing wait takes one key, without Enter and without echo.
     PressClosingKey(session_, "z");
     ASSERT_TRUE(WaitForExit(session_));
-    EXPECT_EQ(session_.screen.substr(session_.screen.size() - std::string(kClosing).size()),
-              kClosing);
+    EXPECT_EQ(session_.screen.substr(session_.screen.size() - kClosing.size()), kClosing);
     EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
     EXPECT_EQ(ReadFile("lotrix20.txt").substr(0, 100).find("seme = 2;  numeri da generare = 4\n"),
               0u);
@@ -82,9 +69,9 @@ TEST_F(EndToEnd, AnErrorPathClosesWithoutAFile) {
 }
 
 TEST_F(EndToEnd, EveryErrorPathOfTheRealProgramClosesWithoutAFile) {
-    const std::string choiceError = "\nLA SCELTA EFFETTUATA NON E' CORRETTA\n";
-    const std::string intervalError = "O UGUALE A QUELLO SUPERIORE\n";
-    const std::string widthError = "NON PUO' SUPERARE 2.147.483.647\n";
+    const std::string& choiceError = kChoiceError;
+    const std::string& intervalError = kIntervalError;
+    const std::string& widthError = kWidthError;
     const std::pair<const char*, std::string> paths[] = {
         {"0\n", choiceError},
         {"5\n", choiceError},
@@ -103,7 +90,7 @@ TEST_F(EndToEnd, EveryErrorPathOfTheRealProgramClosesWithoutAFile) {
     for (const auto& [input, said] : paths) {
         const DetachedRun run = RunDetached(input);
         EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << input;
-        EXPECT_EQ(run.output.substr(run.output.size() - said.size() - std::string(kClosing).size()),
+        EXPECT_EQ(run.output.substr(run.output.size() - said.size() - kClosing.size()),
                   said + kClosing)
             << input;
         EXPECT_FALSE(std::filesystem::exists("lotrix20.txt")) << input;
@@ -124,8 +111,7 @@ TEST_F(EndToEnd, AKeyTypedBeforeTheRunMeansNoNumbers) {
 
 TEST_F(EndToEnd, AKeyDuringARunStopsItAndBothSummariesAgree) {
     session_ = StartUnderPty("3\n2000000000\n1\n1\n");
-    ASSERT_TRUE(WaitForScreen(session_, kRunning));
-    std::this_thread::sleep_for(20ms);
+    WaitForRun(session_);
     Type(session_, "q");
     ASSERT_TRUE(WaitForScreen(session_, kClosing, 20s)) << session_.screen;
     const std::int64_t shown = ReportedCount(session_.screen);
@@ -140,8 +126,7 @@ TEST_F(EndToEnd, AKeyDuringARunStopsItAndBothSummariesAgree) {
 
 TEST_F(EndToEnd, ACursorKeyStopsTheRunAndItsSecondCodeEndsTheClosingWait) {
     session_ = StartUnderPty("3\n2000000000\n1\n1\n");
-    ASSERT_TRUE(WaitForScreen(session_, kRunning));
-    std::this_thread::sleep_for(20ms);
+    WaitForRun(session_);
     Type(session_, "\x1b[A");
     ASSERT_TRUE(WaitForExit(session_, 20s)) << session_.screen;  // no further key is needed
     EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
@@ -155,7 +140,7 @@ TEST_F(EndToEnd, WithoutATerminalTheProgramRunsAndEndsByItself) {
     const DetachedRun run = RunDetached("3\n1000\n1\n1\n");
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0);
     EXPECT_NE(run.output.find("sono stati generati 1000 numeri casuali in "), std::string::npos);
-    EXPECT_EQ(run.output.substr(run.output.size() - std::string(kClosing).size()), kClosing);
+    EXPECT_EQ(run.output.substr(run.output.size() - kClosing.size()), kClosing);
     ExpectChoiceThreeRecord("lotrix20.txt", 1, 1000, "1000");
     // And an error path, with standard input ending early.
     const DetachedRun error = RunDetached("3\n");

@@ -34,10 +34,7 @@ TEST_F(Faults, AResultsFileThatCannotBeOpenedIsSaidAndNothingIsWritten) {
     std::filesystem::create_directory("lotrix20.txt");
     const DetachedRun run = RunDetached("3\n5\n1\n1\n");
     EXPECT_TRUE(Exited(run.status, 1));
-    EXPECT_TRUE(EndsWith(
-        run.output,
-        kRunningMessages + "\nERRORE, IMPOSSIBILE APRIRE IL FILE ''lotrix20.txt''\n" + kClosing))
-        << run.output;
+    EXPECT_TRUE(EndsWith(run.output, kRunning + kOpenError + kClosing)) << run.output;
     EXPECT_TRUE(std::filesystem::is_empty("lotrix20.txt"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."),
                             std::filesystem::directory_iterator()),
@@ -46,15 +43,14 @@ TEST_F(Faults, AResultsFileThatCannotBeOpenedIsSaidAndNothingIsWritten) {
 
 TEST_F(Faults, AFailedWriteStopsTheRunAtOnceAndIsSaid) {
     std::filesystem::create_symlink("/dev/full", "lotrix20.txt");
-    const std::string said =
-        "\nERRORE DI SCRITTURA NEL FILE ''lotrix20.txt''\n" + std::string(kClosing);
+    const std::string said = kWriteError + kClosing;
     // A long run stops at its first full buffer; a short one finds out as its record ends.
     for (const char* input : {kLongRun, "2\n5\n1\n1\n"}) {
         const auto start = std::chrono::steady_clock::now();
         const DetachedRun run = RunDetached(input);
         EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
         EXPECT_TRUE(Exited(run.status, 1)) << input;
-        EXPECT_TRUE(EndsWith(run.output, kRunningMessages + said)) << run.output;
+        EXPECT_TRUE(EndsWith(run.output, kRunning + said)) << run.output;
         EXPECT_EQ(run.output.find("sono stati generati"), std::string::npos);
     }
 }
@@ -104,8 +100,7 @@ TEST_F(Faults, AStopSignalDuringARunCompletesTheRecordAndRestoresTheTerminal) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         std::filesystem::remove("lotrix20.txt");
         session_ = StartUnderPty(kLongRun);
-        ASSERT_TRUE(WaitForScreen(session_, kRunning));
-        std::this_thread::sleep_for(20ms);
+        WaitForRun(session_);
         if (signal == SIGINT) {
             Type(session_, "\x03");  // Ctrl+C at the terminal
         } else {
@@ -130,8 +125,7 @@ TEST_F(Faults, AStopSignalDuringARunCompletesTheRecordAndRestoresTheTerminal) {
 TEST_F(Faults, QuittingDuringARunStillRestoresTheTerminal) {
     std::filesystem::create_symlink("/dev/null", "lotrix20.txt");
     session_ = StartUnderPty(kLongRun);
-    ASSERT_TRUE(WaitForScreen(session_, kRunning));
-    std::this_thread::sleep_for(20ms);
+    WaitForRun(session_);
     Type(session_, "\x1c");  // Ctrl+\ at the terminal
     ASSERT_TRUE(WaitForExit(session_, 20s));
     EXPECT_TRUE(KilledBy(session_.status, SIGQUIT));
@@ -149,8 +143,7 @@ TEST_F(Faults, OutsideTheRunSignalsActAtOnceButTheTerminalIsRestored) {
     // ...and SIGTERM ends the process, after putting the terminal's mode back.
     session_ = StartUnderPty("3\n5\n1\n1\n");
     ASSERT_TRUE(WaitForScreen(session_, kClosing));
-    std::this_thread::sleep_for(50ms);
-    EXPECT_FALSE(SameSettings(session_.initial, TerminalSettings(session_)));
+    ASSERT_TRUE(WaitForKeyMode(session_, KeyMode::closingWait));
     ::kill(session_.pid, SIGTERM);
     ASSERT_TRUE(WaitForExit(session_));
     EXPECT_TRUE(KilledBy(session_.status, SIGTERM));
@@ -161,21 +154,13 @@ TEST_F(Faults, OutsideTheRunSignalsActAtOnceButTheTerminalIsRestored) {
 TEST_F(Faults, ASuspendedRunGivesTheTerminalBackAndResumesWhereItWas) {
     std::filesystem::create_symlink("/dev/null", "lotrix20.txt");  // keeps the long run light
     session_ = StartUnderPty(kLongRun, {.jobControl = true});
-    ASSERT_TRUE(WaitForScreen(session_, kRunning));
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(TerminalSettings(session_).c_lflag & (ICANON | ECHO), 0u);
+    WaitForRun(session_);
     Type(session_, "\x1a");  // Ctrl+Z
     ASSERT_TRUE(WaitForJobStop(session_));
     EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
     ContinueJob(session_);
     // Back in the foreground the run takes its mode again and a key still stops it.
-    EXPECT_TRUE(WaitForSingleKeyMode(session_));
-    Type(session_, "q");
-    PressClosingKey(session_, "k");
-    ASSERT_TRUE(WaitForExit(session_));
-    EXPECT_TRUE(Exited(session_.status, 0));
-    EXPECT_GT(ReportedCount(session_.screen), 0);
-    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
+    StopTheRunWithAKeyAndClose(session_);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ std::vector<std::int32_t> Draw(std::int32_t seed, int count) {
     return values;
 }
 
-TEST(MinimalStandard, KnownSequenceFromSeedOne) {
+TEST(MinimalStandard, SeedOneGivesTheRecordedSequence) {
     EXPECT_EQ(Draw(1, 10), (std::vector<std::int32_t>{16807, 282475249, 1622650073, 984943658,
                                                       1144108930, 470211272, 101027544, 1457850878,
                                                       1458777923, 2007237709}));
@@ -55,7 +55,7 @@ TEST(MinimalStandard, FastStepEqualsTheDefiningStep) {
     }
 }
 
-TEST(MinimalStandard, EdgeStates) {
+TEST(MinimalStandard, TheLargestSeedSticksAtZeroAndNegativeStatesReturnInOneStep) {
     // 2147483647 falls to 0 and stays there.
     EXPECT_EQ(Draw(2147483647, 3), (std::vector<std::int32_t>{0, 0, 0}));
     // Negative states (clock seeds after January 2038) come back into 1..M-1 in one step,
@@ -75,7 +75,7 @@ TEST(MinimalStandard, EdgeStates) {
     }
 }
 
-TEST(Compat, KnownSequences) {
+TEST(Compat, SeedsGiveTheRecordedSequencesAndANegativeSeedItsBits) {
     SeedCompat(1);
     std::vector<std::int32_t> one;
     for (int i = 0; i < 10; ++i)

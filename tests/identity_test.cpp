@@ -9,6 +9,7 @@
 #include "dialogue_support.hpp"
 #include "generators/unit_real.hpp"
 #include "real_oracle.hpp"
+#include "texts.hpp"
 
 namespace lotrix::testing {
 namespace {
@@ -17,11 +18,10 @@ constexpr int kCount = 1'000'000;
 constexpr std::int64_t kM = 2147483647;
 
 std::string Head(const char* header) {
-    return "seme = 1;  numeri da generare = " + std::to_string(kCount) + "\n" + header;
+    return SeedLine(1, kCount) + header;
 }
 
-const std::string kTail =
-    "sono stati generati " + std::to_string(kCount) + " numeri casuali in 1 secondi\n\n\n\n\n";
+const std::string kTail = SummaryStart(kCount) + "1 secondi\n\n\n\n\n";
 
 class Identity : public ::testing::Test {
   protected:

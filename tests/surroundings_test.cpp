@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -22,9 +23,7 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-const std::string kWriteError = "\nERRORE DI SCRITTURA NEL FILE ''lotrix20.txt''\n";
-const std::string kLongRunHead =
-    "seme = 1;  numeri da generare = 2000000000\n(interi tra 0 e 2.147.483.647)\n\n";
+const std::string kLongRunHead = SeedLine(1, 2000000000) + kHeader3;
 
 // A long run's record cut short by a failed write: its head and whole number lines only,
 // each the next value of the sequence.
@@ -92,13 +91,16 @@ TEST_F(Surroundings, AFifoCannotHoldTheProgram) {
     // Without a reader it cannot be opened, and the program says so at once.
     const DetachedRun alone = RunDetached("3\n5\n1\n1\n", 5s);
     EXPECT_TRUE(Exited(alone.status, 1));
-    EXPECT_NE(alone.output.find("ERRORE, IMPOSSIBILE APRIRE IL FILE"), std::string::npos);
+    EXPECT_NE(alone.output.find(kOpenError), std::string::npos);
     // With a reader that never reads, the first block fills the pipe and the write waits;
     // a stop signal still ends the program within about a second.
     const int reader = ::open("lotrix20.txt", O_RDONLY | O_NONBLOCK);
     session_ = StartUnderPty(kLongRun);
     ASSERT_TRUE(WaitForScreen(session_, kRunning));
-    std::this_thread::sleep_for(100ms);
+    int queued = 0;  // the program's first block has reached the pipe
+    while (::ioctl(reader, FIONREAD, &queued) == 0 && queued == 0) {
+        std::this_thread::sleep_for(1ms);
+    }
     const auto stopped = SteadyClock::now();
     ::kill(session_.pid, SIGTERM);
     ASSERT_TRUE(WaitForExit(session_, 10s));
@@ -113,29 +115,16 @@ TEST_F(Surroundings, ASignalIgnoredAtStartStaysIgnored) {
     session_ = StartUnderPty(kLongRun, {.setup = [] { ::signal(SIGHUP, SIG_IGN); }});  // nohup
     ASSERT_TRUE(WaitForScreen(session_, kRunning));
     ::kill(session_.pid, SIGHUP);
-    std::this_thread::sleep_for(100ms);
-    ASSERT_TRUE(WaitForSingleKeyMode(session_));
-    Type(session_, "q");
-    PressClosingKey(session_, "k");
-    ASSERT_TRUE(WaitForExit(session_));
-    EXPECT_TRUE(Exited(session_.status, 0));
-    EXPECT_GT(ReportedCount(session_.screen), 0);
+    StopTheRunWithAKeyAndClose(session_);
 }
 
 TEST_F(Surroundings, ARunStartedInTheBackgroundTakesTheTerminalWhenBroughtToTheForeground) {
     std::filesystem::create_symlink("/dev/null", "lotrix20.txt");
     session_ = StartUnderPty(kLongRun, {.jobControl = true, .inBackground = true});
     ASSERT_TRUE(WaitForScreen(session_, kRunning));
-    std::this_thread::sleep_for(20ms);
     EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
     ContinueJob(session_, JobCommand::toForeground);  // as bash's fg: no SIGCONT
-    ASSERT_TRUE(WaitForSingleKeyMode(session_));
-    Type(session_, "q");
-    PressClosingKey(session_, "k");
-    ASSERT_TRUE(WaitForExit(session_));
-    EXPECT_TRUE(Exited(session_.status, 0));
-    EXPECT_GT(ReportedCount(session_.screen), 0);
-    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
+    StopTheRunWithAKeyAndClose(session_);
 }
 
 TEST_F(Surroundings, AClosingWaitReachedInTheBackgroundTakesOneKeyInTheForeground) {
@@ -147,7 +136,7 @@ TEST_F(Surroundings, AClosingWaitReachedInTheBackgroundTakesOneKeyInTheForegroun
     ContinueJob(session_, JobCommand::continueInBackground);
     ASSERT_TRUE(WaitForJobStop(session_, 60s));  // ...and its closing wait reads the terminal
     ContinueJob(session_);                       // fg
-    ASSERT_TRUE(WaitForSingleKeyMode(session_));
+    ASSERT_TRUE(WaitForKeyMode(session_, KeyMode::closingWait));
     Type(session_, "k");
     ASSERT_TRUE(WaitForExit(session_));
     EXPECT_TRUE(Exited(session_.status, 0));

@@ -1,10 +1,9 @@
 // A fresh directory for one test, made current while the test runs and removed after.
 #pragma once
 
-#include <unistd.h>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -13,8 +12,11 @@ namespace lotrix::testing {
 class TempDir {
   public:
     TempDir() : previous_(std::filesystem::current_path()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lotrix-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
+        std::random_device entropy;
+        do {
+            path_ =
+                std::filesystem::temp_directory_path() / ("lotrix-" + std::to_string(entropy()));
+        } while (!std::filesystem::create_directory(path_));
         std::filesystem::current_path(path_);
     }
     ~TempDir() {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <csignal>
 
 #include "dialogue/modes.hpp"
 #include "dialogue/record.hpp"
@@ -72,56 +71,61 @@ void ReadBounds(RunSettings& settings) {
     (void)ReadInteger(settings.upper);
 }
 
-// The stop signal that came while the record was being written takes effect now that
-// the record is whole.
-void ActOnHeldSignal() {
-    ReleaseStopSignals();
-    const int signal = HeldStopSignal();
-    if (signal == 0) return;
-    ConsoleFlush();
-    EndBySignal(signal);
-}
+enum class RecordOutcome { notOpened, written, writeFailed };
 
-int Run() {
-    RunSettings& settings = g_settings;
-    RunTally& tally = g_tally;
-    tally.start = CalendarSeconds();
-    ConsolePrint("\ncalcolo in corso...");
-    ConsolePrint("\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ");
-
-    HoldStopSignals();
-    if (!OpenAppend(kResultsFileName)) {
-        ActOnHeldSignal();
-        ConsolePrint("\nERRORE, IMPOSSIBILE APRIRE IL FILE ''lotrix20.txt''\n");
-        return Closing(kStatusFileError);
-    }
-    if (settings.seedMode == 2) settings.seed = tally.start;
+// Opens the results file and writes one whole record: the seed line, the header, the
+// numbers and the summary. Stop requests are held meanwhile, so that the record is
+// completed before one of them takes effect.
+RecordOutcome WriteRecord(RunSettings& settings, RunTally& tally) {
+    HoldStopRequests();
+    if (!OpenAppend(kResultsFileName)) return RecordOutcome::notOpened;
+    if (settings.seedMode == kSeedFromClock) settings.seed = tally.start;
     SeedMinimalStandard(settings.seed);
     WriteSeedLine(settings.seed, settings.count);
     const ModeEntry& mode = ModeFor(settings.choice);
     WriteHeader(mode, settings.lower, settings.upper);
-    if (mode.startAction != nullptr) mode.startAction();
+    if (mode.startAction != nullptr) mode.startAction(settings);
 
     BeginKeyPoll();
-    RunLoop(mode, std::min(settings.count, g_countCeiling));
+    RunLoop(mode, settings, std::min(settings.count, g_countCeiling), tally);
     EndKeyPoll();
 
     tally.end = CalendarSeconds();
     SettleElapsed(tally);
     WriteSummary(tally);
-    const bool written = FileFlush();
-    ReleaseStopSignals();
-    const int signal = HeldStopSignal();
-    if (!written) {
-        ConsolePrint("\nERRORE DI SCRITTURA NEL FILE ''lotrix20.txt''\n");
-    } else if (signal != SIGHUP) {  // after a hang-up there is no terminal to tell
-        PrintSummary(tally);
+    return FileFlush() ? RecordOutcome::written : RecordOutcome::writeFailed;
+}
+
+// What became of the record, on the console; then a stop request that came meanwhile
+// takes effect, or the dialogue closes.
+int ReportRecord(RecordOutcome outcome, const RunTally& tally) {
+    ReleaseStopRequests();
+    const StopRequest stop = HeldStopRequest();
+    if (stop != StopRequest::hangUp) {  // after a hang-up there is no terminal to tell
+        switch (outcome) {
+            case RecordOutcome::notOpened:
+                ConsolePrint("\nERRORE, IMPOSSIBILE APRIRE IL FILE ''lotrix20.txt''\n");
+                break;
+            case RecordOutcome::written:
+                PrintSummary(tally);
+                break;
+            case RecordOutcome::writeFailed:
+                ConsolePrint("\nERRORE DI SCRITTURA NEL FILE ''lotrix20.txt''\n");
+                break;
+        }
     }
-    if (signal != 0) {
+    if (stop != StopRequest::none) {
         ConsoleFlush();
-        EndBySignal(signal);
+        EndByStopRequest(stop);
     }
-    return Closing(written ? 0 : kStatusFileError);
+    return Closing(outcome == RecordOutcome::written ? 0 : kStatusFileError);
+}
+
+int Run() {
+    g_tally.start = CalendarSeconds();
+    ConsolePrint("\ncalcolo in corso...");
+    ConsolePrint("\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ");
+    return ReportRecord(WriteRecord(g_settings, g_tally), g_tally);
 }
 
 }  // namespace
@@ -136,7 +140,7 @@ int RunDialogue() {
     if (!ReadEntry(settings.choice) || settings.choice < 1 || settings.choice > 4) {
         return ChoiceError();
     }
-    if (settings.choice == 4) {
+    if (ModeFor(settings.choice).asksForBounds) {
         ReadBounds(settings);
         if (settings.lower >= settings.upper) {
             ConsolePrint(
@@ -159,12 +163,12 @@ int RunDialogue() {
     ConsolePrint("se invece vuoi che il seme sia l'ora corrente in modo da avere\n");
     ConsolePrint("generazioni sempre diverse, digita 2 e poi premi invio...  ");
     if (!ReadEntry(settings.seedMode)) return ChoiceError();
-    if (settings.seedMode == 1) {
+    if (settings.seedMode == kSeedTyped) {
         ConsolePrint(
             "\ninserisci il seme e poi premi invio (attenzione, devi inserire un numero\n");
         ConsolePrint("intero compreso tra 1 e 2.147.483.647)...  ");
         if (!ReadEntry(settings.seed) || settings.seed < 1) return ChoiceError();
-    } else if (settings.seedMode != 2) {
+    } else if (settings.seedMode != kSeedFromClock) {
         return ChoiceError();
     }
     return Run();

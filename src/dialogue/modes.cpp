@@ -2,50 +2,51 @@
 
 #include <cstring>
 
-#include "dialogue/settings.hpp"
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "generators/unit_real.hpp"
+#include "line_end.hpp"
 #include "platform/terminal.hpp"
 
 namespace lotrix {
 namespace {
 
 // The text of each row's line for a value drawn.
-char* CompatText(char* out, std::int32_t value) {  // "%12u\n"
-    return WriteFieldLine(out, static_cast<std::uint32_t>(value), Sign::none);
+char* CompatText(char* out, std::int32_t value) {  // "%12u"
+    return WriteFieldLine(out, static_cast<std::uint32_t>(value), Sign::none, kLineEnd);
 }
 
-char* UnitRealText(char* out, double value) {  // "       %.030g\n", digits stopping at the 17th
+char* UnitRealText(char* out, double value) {  // "       %.030g", digits stopping at the 17th
     std::memcpy(out, "        ", 8);
     out = FormatReal(value, out + 7);
-    *out = '\n';
-    return out + 1;
+    std::memcpy(out, kLineEnd.data(), kLineEnd.size());
+    return out + kLineEnd.size();
 }
 
-char* MinimalStandardText(char* out, std::int32_t value) {  // "%12d\n"; never negative
-    return WriteFieldLine(out, static_cast<std::uint32_t>(value), Sign::none);
+char* MinimalStandardText(char* out, std::int32_t value) {  // "%12d"; never negative
+    return WriteFieldLine(out, static_cast<std::uint32_t>(value), Sign::none, kLineEnd);
 }
 
-char* IntervalText(char* out, std::int32_t value) {  // "%+12d\n"
+char* IntervalText(char* out, std::int32_t value) {  // "%+12d"
     const auto bits = static_cast<std::uint32_t>(value);
-    return WriteFieldLine(out, value < 0 ? 0u - bits : bits, value < 0 ? Sign::minus : Sign::plus);
+    return WriteFieldLine(out, value < 0 ? 0u - bits : bits, value < 0 ? Sign::minus : Sign::plus,
+                          kLineEnd);
 }
 
 // The line makers: one number drawn, one line written.
-char* CompatLine(char* out) {
+char* CompatLine(char* out, const RunSettings&) {
     return CompatText(out, NextCompat());
 }
-char* UnitRealLine(char* out) {
+char* UnitRealLine(char* out, const RunSettings&) {
     return UnitRealText(out, NextUnitReal());
 }
-char* MinimalStandardLine(char* out) {
+char* MinimalStandardLine(char* out, const RunSettings&) {
     return MinimalStandardText(out, NextMinimalStandard());
 }
-char* IntervalLine(char* out) {
-    return IntervalText(out, DrawInInterval(g_settings.lower, g_settings.upper));
+char* IntervalLine(char* out, const RunSettings& settings) {
+    return IntervalText(out, DrawInInterval(settings.lower, settings.upper));
 }
 
 // The batch makers draw the same numbers as the line makers, but keep the generator's
@@ -57,7 +58,7 @@ std::int32_t MakeLines(State& generator, char*& out, std::int32_t count, MakeOne
     State state = generator;
     char* cursor = out;
     std::int32_t made = 0;
-    while (made < count && g_runAttention == 0) {
+    while (made < count && !g_runAttention.load(std::memory_order_relaxed)) {
         cursor = makeOne(cursor, state);
         ++made;
     }
@@ -66,34 +67,31 @@ std::int32_t MakeLines(State& generator, char*& out, std::int32_t count, MakeOne
     return made;
 }
 
-std::int32_t CompatLines(char*& out, std::int32_t count) {
+std::int32_t CompatLines(char*& out, std::int32_t count, const RunSettings&) {
     return MakeLines(g_compatState, out, count, [](char* cursor, std::uint32_t& state) {
         state = CompatAdvance(state);
         return CompatText(cursor, CompatValue(state));
     });
 }
 
-std::int32_t UnitRealLines(char*& out, std::int32_t count) {
+std::int32_t UnitRealLines(char*& out, std::int32_t count, const RunSettings&) {
     return MakeLines(g_minimalStandardState, out, count, [](char* cursor, std::int32_t& state) {
         state = MinimalStandardAdvance(state);
         return UnitRealText(cursor, UnitRealFrom(state));
     });
 }
 
-std::int32_t MinimalStandardLines(char*& out, std::int32_t count) {
+std::int32_t MinimalStandardLines(char*& out, std::int32_t count, const RunSettings&) {
     return MakeLines(g_minimalStandardState, out, count, [](char* cursor, std::int32_t& state) {
         state = MinimalStandardAdvance(state);
         return MinimalStandardText(cursor, state);
     });
 }
 
-std::int32_t IntervalLines(char*& out, std::int32_t count) {
-    const std::int32_t lower = g_settings.lower, upper = g_settings.upper;
-    if (lower >= upper) {  // no run gets here; DrawInInterval then draws nothing
-        return MakeLines(g_minimalStandardState, out, count,
-                         [](char* cursor, std::int32_t&) { return IntervalLine(cursor); });
-    }
-    const auto width = static_cast<std::int32_t>(IntervalWidth(lower, upper));
+// The dialogue lets only lower < upper, at most 2147483647 values apart, through to a run.
+std::int32_t IntervalLines(char*& out, std::int32_t count, const RunSettings& settings) {
+    const std::int32_t lower = settings.lower;
+    const auto width = static_cast<std::int32_t>(IntervalWidth(lower, settings.upper));
     return MakeLines(g_minimalStandardState, out, count,
                      [lower, width](char* cursor, std::int32_t& state) {
                          state = MinimalStandardAdvance(state);
@@ -101,17 +99,19 @@ std::int32_t IntervalLines(char*& out, std::int32_t count) {
                      });
 }
 
-void SeedCompatWithRunSeed() {
-    SeedCompat(static_cast<std::uint32_t>(g_settings.seed));
+void SeedCompatWithRunSeed(const RunSettings& settings) {
+    SeedCompat(static_cast<std::uint32_t>(settings.seed));
 }
 
 }  // namespace
 
 const ModeEntry kModes[4] = {
-    {1, "(interi tra 0 e 32.767)\n\n", SeedCompatWithRunSeed, CompatLine, CompatLines},
-    {2, "(reali tra 0 e 1)\n\n", nullptr, UnitRealLine, UnitRealLines},
-    {3, "(interi tra 0 e 2.147.483.647)\n\n", nullptr, MinimalStandardLine, MinimalStandardLines},
-    {4, "(interi tra -2.147.483.648 e +2.147.483.647)\n", nullptr, IntervalLine, IntervalLines},
+    {1, "(interi tra 0 e 32.767)\n\n", false, SeedCompatWithRunSeed, CompatLine, CompatLines},
+    {2, "(reali tra 0 e 1)\n\n", false, nullptr, UnitRealLine, UnitRealLines},
+    {3, "(interi tra 0 e 2.147.483.647)\n\n", false, nullptr, MinimalStandardLine,
+     MinimalStandardLines},
+    {4, "(interi tra -2.147.483.648 e +2.147.483.647)\n", true, nullptr, IntervalLine,
+     IntervalLines},
 };
 
 const ModeEntry& ModeFor(std::int32_t choice) {

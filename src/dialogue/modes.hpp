@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "dialogue/settings.hpp"
+
 namespace lotrix {
 
 // No line is longer than this, and a line maker may store up to this many bytes.
@@ -15,12 +17,14 @@ constexpr std::int32_t kLineRoom = 32;
 
 struct ModeEntry {
     std::int32_t choice;
-    const char* header;            // row 4's second line, with the bounds, follows it
-    void (*startAction)();         // nullptr for none
-    char* (*makeLine)(char* out);  // returns the end of the line written at out
+    const char* header;  // when the row asks for bounds, a second line with them follows
+    bool asksForBounds;  // the dialogue asks for an interval's bounds for this row
+    void (*startAction)(const RunSettings& settings);  // nullptr for none
+    // Draws one number and writes its line at out; returns the line's end.
+    char* (*makeLine)(char* out, const RunSettings& settings);
     // Up to `count` lines from `out` on; stops early when the key flag is up. Returns how
     // many it wrote and leaves `out` at their end.
-    std::int32_t (*makeLines)(char*& out, std::int32_t count);
+    std::int32_t (*makeLines)(char*& out, std::int32_t count, const RunSettings& settings);
 };
 
 extern const ModeEntry kModes[4];

@@ -1,9 +1,33 @@
 #include "dialogue/record.hpp"
 
+#include <array>
+#include <cstdio>
+
 #include "platform/console.hpp"
 #include "platform/results_file.hpp"
 
 namespace lotrix {
+namespace {
+
+// The summary's words, which the file's line and the console's message share. Up to a
+// minute the time is told in seconds, from then on in minutes (there is no hours form, so
+// minutes may exceed 59) and seconds. The console's form has always printed the count with
+// %u and the file's with %d: the count is never negative, so one format gives both bytes.
+std::array<char, 128> SummaryWords(const RunTally& tally) {
+    std::array<char, 128> words{};
+    if (tally.elapsed < 60) {
+        std::snprintf(words.data(), words.size(),
+                      "sono stati generati %d numeri casuali in %d secondi", tally.written,
+                      tally.elapsed);
+    } else {
+        std::snprintf(words.data(), words.size(),
+                      "sono stati generati %d numeri casuali in %d minuti %02d secondi",
+                      tally.written, tally.minutes, tally.seconds);
+    }
+    return words;
+}
+
+}  // namespace
 
 void WriteSeedLine(std::int32_t seed, std::int32_t count) {
     FilePrint("seme = %d;  numeri da generare = %d\n", seed, count);
@@ -11,11 +35,9 @@ void WriteSeedLine(std::int32_t seed, std::int32_t count) {
 
 void WriteHeader(const ModeEntry& mode, std::int32_t lower, std::int32_t upper) {
     FilePrint("%s", mode.header);
-    if (mode.choice == 4) FilePrint("intervallo scelto: da %+d a %+d\n\n", lower, upper);
+    if (mode.asksForBounds) FilePrint("intervallo scelto: da %+d a %+d\n\n", lower, upper);
 }
 
-// Up to a minute the time is told in seconds, from then on in minutes (there is no hours
-// form, so minutes may exceed 59) and seconds.
 void SettleElapsed(RunTally& tally) {
     tally.elapsed = ElapsedSeconds(tally.start, tally.end);
     if (tally.elapsed >= 60) {
@@ -25,23 +47,11 @@ void SettleElapsed(RunTally& tally) {
 }
 
 void WriteSummary(const RunTally& tally) {
-    if (tally.elapsed < 60) {
-        FilePrint("sono stati generati %d numeri casuali in %d secondi\n\n\n\n\n", tally.written,
-                  tally.elapsed);
-    } else {
-        FilePrint("sono stati generati %d numeri casuali in %d minuti %02d secondi\n\n\n\n\n",
-                  tally.written, tally.minutes, tally.seconds);
-    }
+    FilePrint("%s\n\n\n\n\n", SummaryWords(tally).data());
 }
 
 void PrintSummary(const RunTally& tally) {
-    if (tally.elapsed < 60) {
-        ConsolePrint("\n\nsono stati generati %d numeri casuali in %d secondi,\n", tally.written,
-                     tally.elapsed);
-    } else {
-        ConsolePrint("\n\nsono stati generati %u numeri casuali in %d minuti %02d secondi,\n",
-                     static_cast<unsigned>(tally.written), tally.minutes, tally.seconds);
-    }
+    ConsolePrint("\n\n%s,\n", SummaryWords(tally).data());
 }
 
 }  // namespace lotrix

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "dialogue/settings.hpp"
 #include "platform/results_file.hpp"
 #include "platform/terminal.hpp"
 
@@ -12,9 +11,10 @@ namespace {
 // The key test that precedes each number. The flag is cheap; the terminal is asked only
 // when the flag says something may have happened.
 bool StopRequested() {
-    if (g_runAttention == 0) return false;
-    g_runAttention = 0;  // cleared before looking, so a key arriving meanwhile raises it again
-    if (HeldStopSignal() != 0) return true;
+    if (!g_runAttention.load(std::memory_order_relaxed)) return false;
+    // Cleared before looking, so a key arriving meanwhile raises it again.
+    g_runAttention.store(false, std::memory_order_relaxed);
+    if (HeldStopRequest() != StopRequest::none) return true;
     if (!KeyWaiting()) return false;
     (void)ReadKey();  // the key that stops the run is taken; any others stay queued
     return true;
@@ -22,8 +22,8 @@ bool StopRequested() {
 
 }  // namespace
 
-void RunLoop(const ModeEntry& mode, std::int32_t count) {
-    RunTally& tally = g_tally;
+void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,
+             RunTally& tally) {
     tally.index = 0;
     while (tally.index < count) {
         RefreshKeyPoll();
@@ -32,7 +32,8 @@ void RunLoop(const ModeEntry& mode, std::int32_t count) {
         if (FileFailed()) break;
         const auto room = static_cast<std::int32_t>((space.end - space.begin) / kLineRoom);
         char* out = space.begin;
-        const std::int32_t made = mode.makeLines(out, std::min(room, count - tally.index));
+        const std::int32_t made =
+            mode.makeLines(out, std::min(room, count - tally.index), settings);
         FileCommit(out);
         tally.written += made;
         tally.index += made;

@@ -6,12 +6,16 @@
 
 namespace lotrix {
 
+// The seed modes the menu offers.
+inline constexpr std::int32_t kSeedTyped = 1;
+inline constexpr std::int32_t kSeedFromClock = 2;
+
 struct RunSettings {
     std::int32_t choice = 0;
     std::int32_t lower = 0;
     std::int32_t upper = 0;
     std::int32_t count = 0;
-    std::int32_t seedMode = 0;  // 1: typed, 2: the clock
+    std::int32_t seedMode = 0;  // kSeedTyped or kSeedFromClock once accepted
     std::int32_t seed = 0;
 };
 

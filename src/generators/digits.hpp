@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace lotrix {
 
@@ -88,13 +89,24 @@ inline constexpr std::array<std::uint16_t, 100> kPairWords = [] {
     return pairs;
 }
 
-// A line of the integer rows: the number right-aligned in 12 characters, as "%12d\n" or
-// "%12u\n" (Sign::none) or "%+12d\n". Writes 16 bytes at out; returns the line's end.
+// A line end of one or two bytes (LF, or CR LF) as the low bytes of a word, first byte
+// lowest.
+[[nodiscard]] constexpr std::uint64_t LineEndWord(std::string_view lineEnd) {
+    std::uint64_t word = 0;
+    for (std::size_t i = lineEnd.size(); i-- > 0;)
+        word = word << 8 | static_cast<unsigned char>(lineEnd[i]);
+    return word;
+}
+
+// A line of the integer rows: the number right-aligned in 12 characters, as "%12d" or
+// "%12u" (Sign::none) or "%+12d", then the line end of one or two bytes. Writes 16 bytes
+// at out; returns the line's end.
 //
 // All ten digit places are made, zeros included, without a chain of divisions, gathered
 // in two words and finished by the masks above: tables rather than branches, because
 // the digit count of random numbers is not predictable.
-inline char* WriteFieldLine(char* out, std::uint32_t magnitude, Sign sign) {
+inline char* WriteFieldLine(char* out, std::uint32_t magnitude, Sign sign,
+                            std::string_view lineEnd) {
     static_assert(std::endian::native == std::endian::little);
     const std::uint32_t high = magnitude / 100'000'000;  // at most 42
     const std::uint64_t low = EightDigits(magnitude % 100'000'000);
@@ -102,10 +114,10 @@ inline char* WriteFieldLine(char* out, std::uint32_t magnitude, Sign sign) {
     const detail::FieldMasks& masks =
         detail::kFieldMasks[static_cast<std::size_t>(zeros * 3 + static_cast<int>(sign))];
     const std::uint64_t first = (0x2020u | detail::Pair(high) << 16 | low << 32) ^ masks.first;
-    const std::uint64_t second = (low >> 32 | std::uint64_t{'\n'} << 32) ^ masks.second;
+    const std::uint64_t second = (low >> 32 | LineEndWord(lineEnd) << 32) ^ masks.second;
     std::memcpy(out, &first, 8);
     std::memcpy(out + 8, &second, 8);
-    return out + kFieldWidth + 1;
+    return out + kFieldWidth + lineEnd.size();
 }
 
 }  // namespace lotrix

@@ -26,11 +26,6 @@ namespace lotrix {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(quotient) + 1u);
 }
 
-// One step of the generator scaled into 1..width, for 1 <= width <= 2147483647.
-inline std::int32_t ScaleToCount(std::int32_t width) {
-    return ScaleStep(width, NextMinimalStandard());
-}
-
 // The number of values from lower to upper, taken in 64 bits: it exceeds the 32-bit range
 // for bounds further apart than 2147483646.
 [[nodiscard]] constexpr std::int64_t IntervalWidth(std::int32_t lower, std::int32_t upper) {

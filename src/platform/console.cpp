@@ -17,11 +17,11 @@ namespace {
 constexpr std::size_t kOutputBlock = 4096;
 std::array<char, kOutputBlock> g_outBuffer;
 std::size_t g_outUsed = 0;
-int g_outFd = STDOUT_FILENO;
 int g_outImmediate = -1;  // -1: not decided yet (asked of the descriptor on first use)
+ConsoleSink g_sink = nullptr;
 
 bool OutputImmediate() {
-    if (g_outImmediate < 0) g_outImmediate = ::isatty(g_outFd) ? 1 : 0;
+    if (g_outImmediate < 0) g_outImmediate = ::isatty(STDOUT_FILENO) ? 1 : 0;
     return g_outImmediate == 1;
 }
 
@@ -30,16 +30,24 @@ constexpr std::size_t kInputBlock = 4096;
 std::array<char, kInputBlock> g_inBuffer;
 const char* g_inNext = nullptr;  // first unread character
 const char* g_inEnd = nullptr;
-int g_inFd = STDIN_FILENO;
 bool g_inEnded = false;
+ConsoleSource g_source = nullptr;
+
+std::size_t ReadStandardInput(char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, size);
+        if (got < 0 && errno == EINTR) continue;
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+}
 
 // The pending character, fetching more input when none is left; -1 at end of input.
 int Peek() {
     while (g_inNext == g_inEnd) {
-        if (g_inEnded || g_inFd < 0) return -1;
-        const ssize_t got = ::read(g_inFd, g_inBuffer.data(), g_inBuffer.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
+        if (g_inEnded) return -1;
+        const std::size_t got = (g_source != nullptr ? g_source : ReadStandardInput)(
+            g_inBuffer.data(), g_inBuffer.size());
+        if (got == 0) {
             g_inEnded = true;
             return -1;
         }
@@ -71,9 +79,13 @@ void ClaimStandardStreams() {
 }
 
 void ConsoleWrite(std::string_view text) {
+    if (g_sink != nullptr) {
+        g_sink(text);
+        return;
+    }
     if (OutputImmediate()) {
         ConsoleFlush();
-        (void)WriteAll(g_outFd, text.data(), text.size());  // the dialogue goes on regardless
+        (void)WriteAll(STDOUT_FILENO, text.data(), text.size());  // the dialogue goes on
         return;
     }
     while (!text.empty()) {
@@ -101,7 +113,7 @@ void ConsolePrint(const char* format, ...) {
 
 void ConsoleFlush() {
     if (g_outUsed == 0) return;
-    (void)WriteAll(g_outFd, g_outBuffer.data(), g_outUsed);
+    (void)WriteAll(STDOUT_FILENO, g_outBuffer.data(), g_outUsed);
     g_outUsed = 0;
 }
 
@@ -129,23 +141,22 @@ ReadOutcome ReadInteger(std::int32_t& target) {
     return ReadOutcome::stored;
 }
 
-void ConsoleUseInputFd(int fd) {
-    g_inFd = fd;
+void ConsoleUseSink(ConsoleSink sink) {
+    ConsoleFlush();
+    g_sink = sink;
+}
+
+void ConsoleUseSource(ConsoleSource source) {
+    g_source = source;
     g_inNext = g_inEnd = nullptr;
     g_inEnded = false;
 }
 
 void ConsoleUseInputText(std::string_view text) {
-    g_inFd = -1;
+    g_source = nullptr;
     g_inNext = text.data();
     g_inEnd = text.data() + text.size();
     g_inEnded = true;
-}
-
-void ConsoleUseOutputFd(int fd, bool immediate) {
-    ConsoleFlush();
-    g_outFd = fd;
-    g_outImmediate = immediate ? 1 : 0;
 }
 
 }  // namespace lotrix

@@ -35,10 +35,12 @@ void ConsoleFlush();
 // One decimal integer: blanks skipped, an optional sign, digits accumulated modulo 2^32.
 ReadOutcome ReadInteger(std::int32_t& target);
 
-// Where the console streams go; the program keeps the defaults (descriptors 0 and 1).
-// Tests and the fuzzer read from memory and write to a descriptor of their own.
-void ConsoleUseInputFd(int fd);
+// In place of the standard streams: tests and the fuzzer capture the dialogue's text and
+// feed it entries from memory. nullptr gives the standard stream back.
+using ConsoleSink = void (*)(std::string_view text);  // gets every message as it is written
+using ConsoleSource = std::size_t (*)(char* buffer, std::size_t size);  // 0 at end of input
+void ConsoleUseSink(ConsoleSink sink);
+void ConsoleUseSource(ConsoleSource source);
 void ConsoleUseInputText(std::string_view text);  // the text must outlive the reads
-void ConsoleUseOutputFd(int fd, bool immediate);
 
 }  // namespace lotrix

@@ -6,14 +6,15 @@
 #include <termios.h>
 #include <unistd.h>
 #include <array>
-#include <atomic>
 #include <cerrno>
+#include <csignal>
 
-#include "platform/key_codes.hpp"
+#include "platform/escape_sequences.hpp"
+#include "platform/keys.hpp"
 
 namespace lotrix {
 
-volatile std::sig_atomic_t g_runAttention = 0;
+std::atomic<bool> g_runAttention{false};
 
 namespace {
 
@@ -22,14 +23,17 @@ namespace {
 constexpr int kEscapeWaitMs = 30;
 constexpr std::size_t kLongestSequence = 16;
 
-enum Mode : int { kUserMode, kKeyPollMode, kRawMode };
-
-// A stop signal held during the record's writing is acted on when the record is whole; if
-// a write blocks (a pipe nobody reads), the process ends by it after this long instead.
+// A stop request held during the record's writing is acted on when the record is whole;
+// if a write blocks (a pipe nobody reads), the process ends by it after this long instead.
 constexpr unsigned kHeldStopDeadlineSeconds = 1;
 
-// -2: not opened yet; -1: there is no terminal. The handlers read it (and the modes).
-volatile std::sig_atomic_t g_tty = -2;
+enum Mode : int { kUserMode, kKeyPollMode, kRawMode };
+
+constexpr int kNotOpened = -2;
+constexpr int kNoTerminal = -1;
+
+// The handlers read the descriptor and the modes, so both are published before use.
+volatile std::sig_atomic_t g_tty = kNotOpened;
 termios g_modes[3];  // indexed by Mode; the user's is taken when the terminal is opened
 volatile std::sig_atomic_t g_mode = kUserMode;        // the mode in force
 volatile std::sig_atomic_t g_wantedMode = kUserMode;  // the mode the program wants now
@@ -39,27 +43,68 @@ int g_pendingCode = -1;  // second code of a two-code key
 
 constexpr std::array kStopSignals{SIGINT, SIGTERM, SIGHUP};
 
-int Tty() {
-    if (g_tty != -2) return g_tty;
-    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 || ::tcgetattr(fd, &g_modes[kUserMode]) != 0) {
-        if (fd >= 0) ::close(fd);
-        g_tty = -1;
-        return g_tty;
+StopRequest RequestFor(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return StopRequest::interrupt;
+        case SIGTERM:
+            return StopRequest::terminate;
+        case SIGHUP:
+            return StopRequest::hangUp;
+        default:
+            return StopRequest::none;
     }
+}
+
+int SignalFor(StopRequest request) {
+    switch (request) {
+        case StopRequest::interrupt:
+            return SIGINT;
+        case StopRequest::terminate:
+            return SIGTERM;
+        case StopRequest::hangUp:
+            return SIGHUP;
+        case StopRequest::none:
+            break;
+    }
+    return 0;
+}
+
+// The run's mode and the single-key read's, from the user's.
+void DeriveModes() {
     termios& poll = g_modes[kKeyPollMode];
     poll = g_modes[kUserMode];
-    poll.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);  // keys still raise signals
+    // Keys arrive one by one and unechoed; Ctrl+C, Ctrl+Z and Ctrl+\ still raise signals.
+    poll.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
     poll.c_cc[VMIN] = 1;
     poll.c_cc[VTIME] = 0;
     termios& raw = g_modes[kRawMode];
     raw = g_modes[kUserMode];
+    // ICRNL off so that Enter reads as 13, as on the PC; IXON off so that Ctrl+S and
+    // Ctrl+Q are keys, not flow control; BRKINT, INPCK and ISTRIP off so that every byte
+    // arrives as sent; INLCR and IGNCR off so that no byte is changed or dropped.
     raw.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INLCR | IGNCR | INPCK | ISTRIP | IXON);
-    raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);  // Ctrl+C is a key
+    // ISIG off so that Ctrl+C is a key that ends the wait, IEXTEN off so that Ctrl+V is too.
+    raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG | IEXTEN);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
+}
+
+void OpenTerminal() {
+    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 || ::tcgetattr(fd, &g_modes[kUserMode]) != 0) {
+        if (fd >= 0) ::close(fd);
+        g_tty = kNoTerminal;
+        return;
+    }
+    DeriveModes();
     std::atomic_signal_fence(std::memory_order_release);  // the modes before the descriptor
     g_tty = fd;
+}
+
+// The controlling terminal's descriptor, opened on first use; kNoTerminal without one.
+int Terminal() {
+    if (g_tty == kNotOpened) OpenTerminal();
     return g_tty;
 }
 
@@ -111,35 +156,35 @@ void SetAsyncInput(bool on) {
     (void)::fcntl(g_tty, F_SETFL, on ? flags | O_ASYNC : flags & ~O_ASYNC);
 }
 
-void OnInput(int) {
-    g_runAttention = 1;
-}
-
-// The signal's default action, once the user's terminal mode is back.
-void EndNow(int signal) {
-    const int savedErrno = errno;
+// The signal's default action, once the user's terminal mode is back. Async-signal-safe.
+[[noreturn]] void EndBySignal(int signal) {
     ApplyMode(kUserMode);
     ::signal(signal, SIG_DFL);
-    ::raise(signal);  // blocked until this handler returns, then the default action
-    errno = savedErrno;
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);  // a handler runs with its signal blocked
+    ::raise(signal);
+    ::_exit(128 + signal);  // only if the default action did not end the process
+}
+
+void OnInput(int) {
+    g_runAttention.store(true, std::memory_order_relaxed);
 }
 
 void OnStopSignal(int signal) {
-    if (g_holdStops != 0) {
-        if (g_heldSignal == 0) {
-            g_heldSignal = signal;
-            ::alarm(kHeldStopDeadlineSeconds);
-        }
-        g_runAttention = 1;
-        return;
+    if (g_holdStops == 0) EndBySignal(signal);
+    if (g_heldSignal == 0) {
+        g_heldSignal = signal;
+        ::alarm(kHeldStopDeadlineSeconds);
     }
-    EndNow(signal);
+    g_runAttention.store(true, std::memory_order_relaxed);
 }
 
-// The record could not be completed in time (a write is blocked): the held stop signal
+// The record could not be completed in time (a write is blocked): the held stop request
 // ends the process now, with whatever whole lines were written.
 void OnHeldStopDeadline(int) {
-    if (g_heldSignal != 0) EndNow(g_heldSignal);
+    if (g_heldSignal != 0) EndBySignal(g_heldSignal);
 }
 
 void OnSuspend(int) {
@@ -161,7 +206,7 @@ void OnSuspend(int) {
 void OnContinue(int) {
     const int savedErrno = errno;
     ApplyWantedMode();
-    g_runAttention = 1;  // keys may have come while the job was stopped
+    g_runAttention.store(true, std::memory_order_relaxed);  // keys may have come meanwhile
     errno = savedErrno;
 }
 
@@ -180,11 +225,12 @@ bool ReadByte(int fd, unsigned char& byte, int timeoutMs) {
     }
 }
 
+// What follows an Esc byte: a lone Esc, or a whole escape sequence read as one key.
 int ReadEscapeSequence(int fd) {
     std::array<char, kLongestSequence> sequence;
     std::size_t length = 0;
     unsigned char byte = 0;
-    if (!ReadByte(fd, byte, kEscapeWaitMs)) return 27;  // a lone Esc
+    if (!ReadByte(fd, byte, kEscapeWaitMs)) return keys::kEsc;
     sequence[length++] = static_cast<char>(byte);
     if (byte == '[' || byte == 'O') {
         // "Esc O" and the Linux console's "Esc [ [" take exactly one more byte.
@@ -199,8 +245,8 @@ int ReadEscapeSequence(int fd) {
             if (oneMore || IsSequenceFinal(byte)) break;
         }
     }
-    const KeyCodes codes = DecodeEscapeSequence({sequence.data(), length});
-    if (codes.prefix < 0) return 27;  // consumed whole, read as Esc
+    const keys::TwoCodes codes = DecodeEscapeSequence({sequence.data(), length});
+    if (codes.prefix < 0) return keys::kEsc;  // consumed whole, read as Esc
     g_pendingCode = codes.code;
     return codes.prefix;
 }
@@ -209,7 +255,7 @@ int ReadEscapeSequence(int fd) {
 
 bool KeyWaiting() {
     if (g_pendingCode >= 0) return true;
-    const int fd = Tty();
+    const int fd = Terminal();
     if (fd < 0 || !InForeground(fd)) return false;
     int count = 0;
     return ::ioctl(fd, FIONREAD, &count) == 0 && count > 0;
@@ -221,13 +267,13 @@ int ReadKey() {
         g_pendingCode = -1;
         return code;
     }
-    const int fd = Tty();
-    if (fd < 0) return -1;
+    const int fd = Terminal();
+    if (fd < 0) return keys::kEndOfInput;
     const auto before = static_cast<Mode>(g_wantedMode);
     WantMode(kRawMode);
     unsigned char byte = 0;
-    int code = -1;
-    if (ReadByte(fd, byte, -1)) code = byte == 27 ? ReadEscapeSequence(fd) : byte;
+    int code = keys::kEndOfInput;
+    if (ReadByte(fd, byte, -1)) code = byte == keys::kEsc ? ReadEscapeSequence(fd) : byte;
     WantMode(before);
     return code;
 }
@@ -238,7 +284,7 @@ void InstallSignalHandlers() {
     for (const int signal : kStopSignals) {
         InstallUnlessIgnored(signal, OnStopSignal);
     }
-    InstallUnlessIgnored(SIGQUIT, EndNow);  // Ctrl+\ ends the process at once, echo restored
+    InstallUnlessIgnored(SIGQUIT, EndBySignal);  // Ctrl+\ ends at once, echo restored
     InstallUnlessIgnored(SIGTSTP, OnSuspend);
     Install(SIGCONT, OnContinue);
     // A closed pipe on standard output must not end the process before its record is whole,
@@ -248,8 +294,8 @@ void InstallSignalHandlers() {
 }
 
 void BeginKeyPoll() {
-    g_runAttention = 1;  // the first number is preceded by a real look at the terminal
-    if (Tty() < 0) return;
+    g_runAttention.store(true, std::memory_order_relaxed);  // a real look before the first number
+    if (Terminal() < 0) return;
     WantMode(kKeyPollMode);
     SetAsyncInput(true);
 }
@@ -257,7 +303,7 @@ void BeginKeyPoll() {
 void RefreshKeyPoll() {
     if (g_tty < 0 || g_mode == g_wantedMode || !InForeground(g_tty)) return;
     ApplyWantedMode();
-    g_runAttention = 1;  // keys typed since the job came to the foreground
+    g_runAttention.store(true, std::memory_order_relaxed);  // keys typed since it came back
 }
 
 void EndKeyPoll() {
@@ -266,33 +312,26 @@ void EndKeyPoll() {
     WantMode(kUserMode);
 }
 
-void HoldStopSignals() {
+void HoldStopRequests() {
     g_heldSignal = 0;
     g_holdStops = 1;
 }
 
-int HeldStopSignal() {
-    return g_heldSignal;
+StopRequest HeldStopRequest() {
+    return RequestFor(g_heldSignal);
 }
 
-void ReleaseStopSignals() {
+void ReleaseStopRequests() {
     g_holdStops = 0;
 }
 
-void EndBySignal(int signal) {
-    ApplyMode(kUserMode);
-    ::signal(signal, SIG_DFL);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, signal);
-    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
-    ::raise(signal);
-    ::_exit(128 + signal);  // only if the default action did not end the process
+void EndByStopRequest(StopRequest request) {
+    EndBySignal(SignalFor(request));
 }
 
 void TerminalDisable() {
     if (g_tty >= 0) ::close(g_tty);
-    g_tty = -1;
+    g_tty = kNoTerminal;
     g_pendingCode = -1;
 }
 

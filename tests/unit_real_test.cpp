@@ -1,0 +1,80 @@
+// Choice 2: the reals' scale and their text against a correctly rounded oracle.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "generators/unit_real.hpp"
+#include "real_oracle.hpp"
+
+namespace lotrix::testing {
+namespace {
+
+constexpr std::int32_t kM = 2147483647;
+
+std::string Format(double x) {
+    char text[64];
+    return {text, FormatReal(x, text)};
+}
+
+double UnitReal(std::int32_t r) {
+    return static_cast<double>(r) * kUnitScale;
+}
+
+TEST(UnitReal, ScaleIsTheRecordedConstantNotOneOverM) {
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(kUnitScale), 0x3E000000001C5F68u);
+    EXPECT_NE(kUnitScale, 1.0 / kM);
+}
+
+TEST(UnitReal, SpecimenStatesGiveTheirRecordedTexts) {
+    const std::pair<std::int32_t, const char*> known[] = {
+        {16807, "7.8263692590125011e-006"},  {282475249, "0.1315377881362231"},
+        {1622650073, "0.75560532215514897"}, {1, "4.6566128750000002e-010"},
+        {2147483646, "0.99999999948155427"}, {214748, "9.9999830168050001e-005"},
+        {214749, "0.0001000002958293375"},   {1000000, "0.00046566128750000002"},
+    };
+    for (const auto& [r, text] : known)
+        EXPECT_EQ(Format(UnitReal(r)), text) << r;
+    EXPECT_EQ(Format(0.0), "0");
+    // Outside the generator's values the text keeps the same rules.
+    EXPECT_EQ(Format(0.5), "0.5");
+    EXPECT_EQ(Format(1e-300), "1e-300");
+    EXPECT_EQ(Format(3.0000000000000004e-200), "3.0000000000000005e-200");
+    EXPECT_EQ(Format(1.5), "1.5");
+    EXPECT_EQ(Format(123456.75), "123456.75");
+    EXPECT_EQ(Format(1e30), "1e+030");
+    EXPECT_EQ(Format(1e29), "99999999999999991000000000000");
+}
+
+TEST(UnitReal, AgreesWithTheOracleOverDenseRangesAndAMillionRandomSteps) {
+    auto check = [](std::int32_t r) {
+        const double x = UnitReal(r);
+        const std::string got = Format(x);
+        if (got != OracleText(x)) {
+            ADD_FAILURE() << "r " << r << ": " << got << " vs " << OracleText(x);
+            return false;
+        }
+        return true;
+    };
+    for (std::int32_t r = 1; r <= 300000; ++r) {
+        if (!check(r)) return;
+    }
+    for (std::int32_t r = kM - 300000; r < kM; ++r) {
+        if (!check(r)) return;
+    }
+    std::mt19937 random(2024);
+    std::uniform_int_distribution<std::int32_t> any(1, kM - 1);
+    for (int i = 0; i < 1'000'000; ++i) {
+        if (!check(any(random))) return;
+    }
+    // Every power-of-ten boundary the values cross, where the exponent estimate is tested.
+    for (double boundary = 1e-9; boundary < 1; boundary *= 10) {
+        const auto r = static_cast<std::int32_t>(boundary / kUnitScale);
+        for (std::int32_t d = -50; d <= 50; ++d) {
+            if (r + d >= 1 && !check(r + d)) return;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lotrix::testing
