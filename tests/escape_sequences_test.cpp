@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/escape_sequences.hpp"
+#include "escape_sequences.hpp"
 
 namespace lotrix {
 namespace {

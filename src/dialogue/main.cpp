@@ -5,7 +5,7 @@
 
 int main() {
     lotrix::ClaimStandardStreams();
-    lotrix::InstallSignalHandlers();
+    lotrix::InstallStopHandlers();
     const int status = lotrix::RunDialogue();
     lotrix::ConsoleFlush();
     return status;

@@ -1,16 +1,11 @@
 #include "platform/clock.hpp"
 
-#include <ctime>
+#include "platform/system.hpp"
 
 namespace lotrix {
 namespace {
 
-std::int32_t SystemSeconds() {
-    const auto now = static_cast<std::uint64_t>(std::time(nullptr));
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(now));
-}
-
-ClockSource g_clock = SystemSeconds;
+ClockSource g_clock = system::CalendarSecondsNow;
 
 }  // namespace
 
@@ -19,7 +14,7 @@ std::int32_t CalendarSeconds() {
 }
 
 void UseClock(ClockSource source) {
-    g_clock = source != nullptr ? source : SystemSeconds;
+    g_clock = source != nullptr ? source : system::CalendarSecondsNow;
 }
 
 }  // namespace lotrix

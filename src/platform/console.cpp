@@ -1,14 +1,12 @@
 #include "platform/console.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 
-#include "platform/write_all.hpp"
+#include "platform/platform_lines.hpp"
+#include "platform/system.hpp"
 
 namespace lotrix {
 namespace {
@@ -17,12 +15,32 @@ namespace {
 constexpr std::size_t kOutputBlock = 4096;
 std::array<char, kOutputBlock> g_outBuffer;
 std::size_t g_outUsed = 0;
-int g_outImmediate = -1;  // -1: not decided yet (asked of the descriptor on first use)
+int g_outImmediate = -1;  // -1: not decided yet (asked of standard output on first use)
 ConsoleSink g_sink = nullptr;
 
 bool OutputImmediate() {
-    if (g_outImmediate < 0) g_outImmediate = ::isatty(STDOUT_FILENO) ? 1 : 0;
+    if (g_outImmediate < 0) g_outImmediate = system::StandardOutputIsInteractive() ? 1 : 0;
     return g_outImmediate == 1;
+}
+
+// Text whose lines already end as the platform's do.
+void WritePlatformText(std::string_view text) {
+    if (g_sink != nullptr) {
+        g_sink(text);
+        return;
+    }
+    if (OutputImmediate()) {
+        ConsoleFlush();
+        (void)system::WriteStandardOutput(text.data(), text.size());  // the dialogue goes on
+        return;
+    }
+    while (!text.empty()) {
+        const std::size_t take = std::min(text.size(), g_outBuffer.size() - g_outUsed);
+        std::copy_n(text.data(), take, g_outBuffer.data() + g_outUsed);
+        g_outUsed += take;
+        text.remove_prefix(take);
+        if (g_outUsed == g_outBuffer.size()) ConsoleFlush();
+    }
 }
 
 // --- input ---
@@ -33,26 +51,24 @@ const char* g_inEnd = nullptr;
 bool g_inEnded = false;
 ConsoleSource g_source = nullptr;
 
-std::size_t ReadStandardInput(char* buffer, std::size_t size) {
-    for (;;) {
-        const ssize_t got = ::read(STDIN_FILENO, buffer, size);
-        if (got < 0 && errno == EINTR) continue;
-        return got > 0 ? static_cast<std::size_t>(got) : 0;
-    }
+system::InputRead FromSource(char* buffer, std::size_t size) {
+    const std::size_t got = g_source(buffer, size);
+    return {got, got == 0};
 }
 
 // The pending character, fetching more input when none is left; -1 at end of input.
 int Peek() {
     while (g_inNext == g_inEnd) {
         if (g_inEnded) return -1;
-        const std::size_t got = (g_source != nullptr ? g_source : ReadStandardInput)(
-            g_inBuffer.data(), g_inBuffer.size());
-        if (got == 0) {
-            g_inEnded = true;
+        const system::InputRead got =
+            g_source != nullptr ? FromSource(g_inBuffer.data(), g_inBuffer.size())
+                                : system::ReadStandardInput(g_inBuffer.data(), g_inBuffer.size());
+        if (got.bytes == 0) {
+            g_inEnded = got.endedForGood;  // otherwise only this read has ended
             return -1;
         }
         g_inNext = g_inBuffer.data();
-        g_inEnd = g_inNext + got;
+        g_inEnd = g_inNext + got.bytes;
     }
     return static_cast<unsigned char>(*g_inNext);
 }
@@ -71,30 +87,19 @@ constexpr bool IsDigit(int c) {
 }  // namespace
 
 void ClaimStandardStreams() {
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
-        // open() takes the lowest free number, which is this one.
-        (void)::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-    }
+    system::ClaimStandardStreams();
 }
 
 void ConsoleWrite(std::string_view text) {
-    if (g_sink != nullptr) {
-        g_sink(text);
-        return;
-    }
-    if (OutputImmediate()) {
-        ConsoleFlush();
-        (void)WriteAll(STDOUT_FILENO, text.data(), text.size());  // the dialogue goes on
-        return;
-    }
-    while (!text.empty()) {
-        const std::size_t room = g_outBuffer.size() - g_outUsed;
-        const std::size_t take = text.size() < room ? text.size() : room;
-        std::copy_n(text.data(), take, g_outBuffer.data() + g_outUsed);
-        g_outUsed += take;
-        text.remove_prefix(take);
-        if (g_outUsed == g_outBuffer.size()) ConsoleFlush();
+    if constexpr (kLineEndIsNewline) {
+        WritePlatformText(text);
+    } else {
+        std::array<char, 512 * kLineEnd.size()> lines;
+        while (!text.empty()) {
+            const std::string_view part = text.substr(0, 512);
+            WritePlatformText({lines.data(), CopyInPlatformLines(part, lines.data())});
+            text.remove_prefix(part.size());
+        }
     }
 }
 
@@ -105,15 +110,13 @@ void ConsolePrint(const char* format, ...) {
     const int length = std::vsnprintf(text.data(), text.size(), format, values);
     va_end(values);
     if (length <= 0) return;
-    const auto size = static_cast<std::size_t>(length) < text.size()
-                          ? static_cast<std::size_t>(length)
-                          : text.size() - 1;
+    const auto size = std::min(static_cast<std::size_t>(length), text.size() - 1);
     ConsoleWrite({text.data(), size});
 }
 
 void ConsoleFlush() {
     if (g_outUsed == 0) return;
-    (void)WriteAll(STDOUT_FILENO, g_outBuffer.data(), g_outUsed);
+    (void)system::WriteStandardOutput(g_outBuffer.data(), g_outUsed);
     g_outUsed = 0;
 }
 

@@ -2,12 +2,14 @@
 // types on standard input.
 //
 // Output goes straight to the screen, one write per message, when standard output is a
-// terminal, so a prompt without a line end is visible while the program waits; otherwise
-// it is gathered in blocks of 4096 bytes and written out when a block fills and by
-// ConsoleFlush at the end. Reading never flushes it.
+// terminal or console, so a prompt without a line end is visible while the program
+// waits; otherwise it is gathered in blocks of 4096 bytes and written out when a block
+// fills and by ConsoleFlush at the end. Reading never flushes it. Each "\n" of the texts
+// becomes the platform's line end.
 //
 // Input is read through a reader of our own that keeps the unread rest of what it has
 // fetched, so the character that stopped one ReadInteger is the first one the next sees.
+// A carriage return is white space to it, so CR LF ends a line as LF does.
 #pragma once
 
 #include <cstdint>

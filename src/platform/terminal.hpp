@@ -1,22 +1,22 @@
-// The keyboard of the terminal the program runs in, and the requests to stop that reach
-// the process from outside (Ctrl+C, a termination, a hang-up).
+// The keyboard of the terminal or console the program runs in, and the requests to stop
+// that reach the process from outside (Ctrl+C, a termination, a hang-up or a closed
+// console window).
 //
-// Keys come from the controlling terminal (/dev/tty), opened on first use, never from
-// standard input: text typed for the entries is invisible here, and keys still work when
-// the entries come from a file or a pipe. Without a terminal, KeyWaiting is false and
-// ReadKey returns keys::kEndOfInput at once.
+// Keys come from the terminal itself, opened on first use, never from standard input:
+// text typed for the entries is invisible here, and keys still work when the entries come
+// from a file or a pipe. Without a terminal, KeyWaiting is false and ReadKey returns
+// keys::kEndOfInput at once.
 //
 // This module is the only one that changes the terminal's mode. It saves the user's mode
-// before the first change and puts it back on every way out: the normal path, a signal
-// that ends the process, and a suspension (the mode the program wants comes back when the
-// job is in the foreground again, however it got there).
+// before the first change and puts it back on every way out.
 //
 // The run loop must test for a key before every number, yet a system call costs about a
-// microsecond against ten nanoseconds for a number. So while the run polls for keys the
-// terminal raises SIGIO whenever input arrives, and the handler sets g_runAttention; the
-// loop reads only that flag and asks the terminal (KeyWaiting, which consumes nothing)
-// when it is set. The flag starts set, so a key typed before the run, even before the
-// program started, is seen before the first number. Stop requests set the same flag.
+// microsecond against ten nanoseconds for a number. So the loop reads only g_runAttention
+// before each number, and asks the terminal (KeyWaiting, which consumes nothing) when the
+// flag is up. The platform raises the flag when a key may have come (on Linux, the
+// terminal's SIGIO; elsewhere, RefreshKeyPoll once per block of numbers) and on every stop
+// request. It starts up, so a key typed before the run, even before the program started,
+// is seen before the first number.
 #pragma once
 
 #include <atomic>
@@ -34,16 +34,18 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 // 0 to 255, or the prefix of a two-code key, whose own code it leaves pending.
 int ReadKey();
 
-// Once, at start: the handlers behind the key flag, the stop requests, Ctrl+\ (which
-// ends the process at once, but with the terminal restored) and suspension. A signal
-// inherited as ignored stays ignored.
-void InstallSignalHandlers();
+// Once, at start: the handlers that turn requests from outside into stop requests (and,
+// on Linux, Ctrl+\, suspension and the key flag's signal). What the process was started
+// with orders to ignore stays ignored.
+void InstallStopHandlers();
 
 // The run's key poll: single keys without echo or Enter, and the key flag armed.
 void BeginKeyPoll();
-// Once per block of numbers: a run started in the background, or continued there, takes
-// over the terminal when it has become the foreground job (a shell's fg sends no SIGCONT
-// to a job that is running). Costs nothing while the run's mode is in force.
+// Once per block of numbers (about every 0.1 ms of work). On Linux: a run started in the
+// background, or continued there, takes over the terminal when it has become the
+// foreground job (a shell's fg sends no SIGCONT to a job that is running); costs nothing
+// while the run's mode is in force. Where keys raise no signal: raises the key flag, so
+// the console is looked at once per block.
 void RefreshKeyPoll();
 void EndKeyPoll();
 

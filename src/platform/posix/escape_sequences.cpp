@@ -1,4 +1,4 @@
-#include "platform/escape_sequences.hpp"
+#include "escape_sequences.hpp"
 
 namespace lotrix {
 namespace {

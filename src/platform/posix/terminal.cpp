@@ -1,3 +1,9 @@
+// The Linux terminal: keys from the controlling terminal (/dev/tty) with termios, stop
+// requests from SIGINT, SIGTERM and SIGHUP. While the run polls for keys the terminal
+// raises SIGIO whenever input arrives, and its handler raises the key flag. The user's
+// mode comes back on every way out: the normal path, a signal that ends the process, and
+// a suspension (the mode the program wants returns when the job is in the foreground
+// again, however it got there).
 #include "platform/terminal.hpp"
 
 #include <fcntl.h>
@@ -9,7 +15,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "platform/escape_sequences.hpp"
+#include "escape_sequences.hpp"
 #include "platform/keys.hpp"
 
 namespace lotrix {
@@ -278,7 +284,7 @@ int ReadKey() {
     return code;
 }
 
-void InstallSignalHandlers() {
+void InstallStopHandlers() {
     Install(SIGIO, OnInput);
     Install(SIGALRM, OnHeldStopDeadline);
     for (const int signal : kStopSignals) {

@@ -1,0 +1,115 @@
+// Linux's standard streams, results file and clock, on descriptors and the C library.
+#include "platform/system.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace lotrix::system {
+namespace {
+
+int g_results = -1;
+
+std::size_t WriteAll(int fd, const char* data, std::size_t size) {
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t done = ::write(fd, data + written, size - written);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (done == 0) break;  // no progress and no error: treat as a failed device
+        written += static_cast<std::size_t>(done);
+    }
+    return written;
+}
+
+}  // namespace
+
+void ClaimStandardStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // open() takes the lowest free number, which is this one.
+        (void)::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    }
+}
+
+bool StandardOutputIsInteractive() {
+    return ::isatty(STDOUT_FILENO) != 0;
+}
+
+std::size_t WriteStandardOutput(const char* data, std::size_t size) {
+    return WriteAll(STDOUT_FILENO, data, size);
+}
+
+InputRead ReadStandardInput(char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, size);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return {0, true};
+        return {static_cast<std::size_t>(got), false};
+    }
+}
+
+bool OpenResultsFile(const char* name) {
+    if (g_results >= 0) ::close(g_results);
+    // O_NONBLOCK makes the open itself refuse what would wait for ever (a FIFO nobody
+    // reads); writes then wait as usual, so pipes and devices work as they always have.
+    g_results = ::open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (g_results < 0) return false;
+    const int flags = ::fcntl(g_results, F_GETFL);
+    if (flags >= 0) (void)::fcntl(g_results, F_SETFL, flags & ~O_NONBLOCK);
+    return true;
+}
+
+// The last byte is read through a second descriptor, since the first is open for writing
+// only; a file this program may not read is taken as it is. Another program's write may
+// be under way: the file's size then grows while its last bytes are still arriving, and a
+// last byte read at that moment is no sign of a torn line, so only an end that stays put
+// is taken as torn.
+bool ResultsFileEndsWithLineEnd(const char* name) {
+    struct stat written {};
+    if (::fstat(g_results, &written) != 0 || !S_ISREG(written.st_mode)) return true;
+    const int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return true;
+    struct stat file {};
+    bool endsWell = true;
+    if (::fstat(fd, &file) == 0 && file.st_dev == written.st_dev && file.st_ino == written.st_ino) {
+        for (int look = 0; look < 3; ++look) {
+            char last = '\n';
+            const off_t size = file.st_size;
+            if (size == 0 || ::pread(fd, &last, 1, size - 1) != 1 || last == '\n') break;
+            ::usleep(2000);
+            if (::fstat(fd, &file) != 0 || file.st_size == size) {
+                endsWell = false;
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    return endsWell;
+}
+
+std::size_t AppendToResultsFile(const char* data, std::size_t size) {
+    return WriteAll(g_results, data, size);
+}
+
+void TakeBackFromResultsFile(const char*, const char*, std::size_t bytes) {
+    const auto torn = static_cast<off_t>(bytes);
+    struct stat file {};
+    const off_t end = ::lseek(g_results, 0, SEEK_CUR);  // just after this program's last byte
+    if (end >= torn && ::fstat(g_results, &file) == 0 && S_ISREG(file.st_mode) &&
+        file.st_size == end) {
+        (void)::ftruncate(g_results, end - torn);
+    }
+}
+
+std::int32_t CalendarSecondsNow() {
+    const auto now = static_cast<std::uint64_t>(std::time(nullptr));
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(now));
+}
+
+}  // namespace lotrix::system

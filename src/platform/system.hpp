@@ -1,0 +1,43 @@
+// What each platform provides beneath the console streams, the results file and the
+// clock: the mechanism only. The policy above it (the console's buffering, the reader of
+// entries, the results file's whole lines) is the same everywhere. One implementation per
+// platform, in posix/ and windows/; the build picks one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace lotrix::system {
+
+// Standard streams. Any that is closed at start is opened on the null device, so that no
+// file opened later takes its place.
+void ClaimStandardStreams();
+// Is standard output a terminal or console (each message must then be on screen at once)?
+[[nodiscard]] bool StandardOutputIsInteractive();
+// How many bytes were written: all, or fewer when an error came first.
+std::size_t WriteStandardOutput(const char* data, std::size_t size);
+
+// What a read of standard input brought: some bytes, the end of input for good, or (on a
+// console, a line that begins with the end-of-file key) the end of this read only.
+struct InputRead {
+    std::size_t bytes;
+    bool endedForGood;
+};
+[[nodiscard]] InputRead ReadStandardInput(char* buffer, std::size_t size);
+
+// The results file, opened for appending, created if absent, shared with other programs.
+// Opening never waits (a FIFO without a reader cannot be opened).
+[[nodiscard]] bool OpenResultsFile(const char* name);
+// Is the file empty, or does it end with a line end? A file whose end keeps moving
+// (another program is appending) counts as ending well.
+[[nodiscard]] bool ResultsFileEndsWithLineEnd(const char* name);
+// How many bytes were appended: all, or fewer when an error came first.
+std::size_t AppendToResultsFile(const char* data, std::size_t size);
+// Takes back the last `bytes` bytes that this program appended, if the file still ends
+// with them (never what another program appended since).
+void TakeBackFromResultsFile(const char* name, const char* data, std::size_t bytes);
+
+// The system clock: seconds since 1970-01-01 00:00:00 UTC, low 32 bits.
+[[nodiscard]] std::int32_t CalendarSecondsNow();
+
+}  // namespace lotrix::system
