@@ -1,4 +1,33 @@
-# A Debian package: cpack -G DEB in the build folder.
+# Installation and packages: on Linux a prefix with the program, its manual page and the
+# README, and a Debian package (cpack -G DEB in the build folder); on Windows a ZIP archive
+# with the program, the README and the manual as text (cpack in the build folder).
+include(GNUInstallDirs)
+if(WIN32)
+  install(TARGETS lotrix20 RUNTIME DESTINATION .)
+  install(FILES README.md DESTINATION .)
+  find_program(LOTRIX_GROFF groff)
+  if(LOTRIX_GROFF)
+    add_custom_command(
+      OUTPUT ${PROJECT_BINARY_DIR}/MANUAL.txt
+      COMMAND ${LOTRIX_GROFF} -man -Tascii -P-cbou ${PROJECT_SOURCE_DIR}/doc/lotrix20.1
+              > ${PROJECT_BINARY_DIR}/MANUAL.txt
+      DEPENDS ${PROJECT_SOURCE_DIR}/doc/lotrix20.1
+      COMMENT "The manual as text")
+    add_custom_target(manual_text ALL DEPENDS ${PROJECT_BINARY_DIR}/MANUAL.txt)
+    install(FILES ${PROJECT_BINARY_DIR}/MANUAL.txt DESTINATION .)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_SYSTEM_NAME win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_PACKAGE_NAME lotrix20)
+  include(CPack)
+  return()
+endif()
+install(TARGETS lotrix20 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES doc/lotrix20.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 set(CPACK_PACKAGE_NAME lotrix20)
 set(CPACK_PACKAGE_VENDOR "lotrix20 developers")
 set(CPACK_PACKAGE_CONTACT "lotrix20 developers <lotrix20@example.org>")

@@ -2,6 +2,9 @@
 // captured, a clock that returns the readings a test gives, no terminal.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "dialogue/dialogue.hpp"
+#include "line_end.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
 #include "platform/terminal.hpp"
@@ -24,6 +28,23 @@ inline std::int32_t FakeClock() {
     const std::size_t i =
         g_clockNext < g_clockReadings.size() ? g_clockNext++ : g_clockReadings.size() - 1;
     return g_clockReadings[i];
+}
+
+// Text as the tests write it, "\n" for each of the platform's line ends; every line must
+// end as the platform's do (CR LF on Windows, never a lone LF).
+inline std::string FromPlatformLines(const std::string& text) {
+    if (kLineEnd == "\n") return text;
+    std::string lines;
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find(kLineEnd, from)) != std::string::npos;
+         from = at + kLineEnd.size()) {
+        lines.append(text, from, at - from).push_back('\n');
+    }
+    lines.append(text, from);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'),
+              std::count(text.begin(), text.end(), '\n'))
+        << "a line that does not end as the platform's do";
+    return lines;
 }
 
 struct DialogueOutcome {
@@ -46,9 +67,9 @@ inline DialogueOutcome RunDialogueWith(const std::string& input,
     outcome.status = RunDialogue();
     ConsoleUseSink(nullptr);
     UseClock(nullptr);
-    outcome.console = g_console;
+    outcome.console = FromPlatformLines(g_console);
     outcome.fileExists = std::filesystem::exists("lotrix20.txt");
-    if (outcome.fileExists) outcome.record = ReadFile("lotrix20.txt");
+    if (outcome.fileExists) outcome.record = FromPlatformLines(ReadFile("lotrix20.txt"));
     return outcome;
 }
 

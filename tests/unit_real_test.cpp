@@ -5,6 +5,7 @@
 #include <string>
 
 #include "generators/unit_real.hpp"
+#include "generators/wide_product.hpp"
 #include "real_oracle.hpp"
 
 namespace lotrix::testing {
@@ -74,6 +75,26 @@ TEST(UnitReal, AgreesWithTheOracleOverDenseRangesAndAMillionRandomSteps) {
             if (r + d >= 1 && !check(r + d)) return;
         }
     }
+}
+
+// The path another compiler would take gives the same products and roundings.
+TEST(WideProduct, PortablePathEqualsTheCompilersOwn) {
+    std::mt19937_64 random(17);
+    for (int i = 0; i < 1'000'000; ++i) {
+        const std::uint64_t a = random() >> (random() % 64), b = random() >> (random() % 64);
+        const WideProduct portable = MultiplyWidePortable(a, b), own = MultiplyWide(a, b);
+        ASSERT_EQ(portable.high, own.high) << a << " * " << b;
+        ASSERT_EQ(portable.low, own.low) << a << " * " << b;
+    }
+    constexpr std::uint64_t kAll = ~std::uint64_t{0};
+    EXPECT_EQ(MultiplyWidePortable(kAll, kAll).high, kAll - 1);
+    EXPECT_EQ(MultiplyWidePortable(kAll, kAll).low, 1u);
+    // Rounding: halves go up, across the carry into the high word.
+    EXPECT_EQ(ShiftRounded({0, 3}, 1), 2u);
+    EXPECT_EQ(ShiftRounded({0, 5}, 2), 1u);
+    EXPECT_EQ(ShiftRounded({0, 6}, 2), 2u);
+    EXPECT_EQ(ShiftRounded({1, kAll}, 64), 2u);
+    EXPECT_EQ(ShiftRounded({5, 0}, 66), 1u);
 }
 
 }  // namespace

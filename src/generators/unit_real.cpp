@@ -5,12 +5,10 @@
 #include <cstring>
 
 #include "generators/digits.hpp"
+#include "generators/wide_product.hpp"
 
 namespace lotrix {
 namespace {
-
-// The product of a 53-bit significand and a power of five up to 5^27 needs 117 bits.
-__extension__ using Wide = unsigned __int128;
 
 constexpr int kDigits = 17;
 constexpr std::uint64_t kTen17 = 100'000'000'000'000'000ull;
@@ -106,10 +104,11 @@ char* FormatReal(double x, char* out) {
         // round(x * 10^p) = round(mantissa * 5^p / 2^shift), with p = 16 - exponent.
         const int p = kDigits - 1 - exponent;
         const int shift = -(p + binaryExponent);
-        const Wide exact = static_cast<Wide>(mantissa) * kPowersOfFive[static_cast<std::size_t>(p)];
+        // The product of a 53-bit significand and 5^p (p <= 27) needs up to 117 bits.
+        const WideProduct exact =
+            MultiplyWide(mantissa, kPowersOfFive[static_cast<std::size_t>(p)]);
         // Halves round up; values of this kind never fall on one.
-        scaled =
-            static_cast<std::uint64_t>((exact + (static_cast<Wide>(1) << (shift - 1))) >> shift);
+        scaled = ShiftRounded(exact, shift);
         if (scaled < kTen17) break;
         ++exponent;  // the estimate was one low, or the rounding carried into a new digit
     }

@@ -1,0 +1,136 @@
+// Windows's standard handles, results file and clock, on the Win32 API.
+#include "platform/system.hpp"
+
+#include <windows.h>
+
+#include <array>
+#include <cstring>
+
+namespace lotrix::system {
+namespace {
+
+HANDLE g_results = INVALID_HANDLE_VALUE;
+
+std::size_t WriteAll(HANDLE handle, const char* data, std::size_t size) {
+    std::size_t written = 0;
+    while (written < size) {
+        const std::size_t left = size - written;
+        const DWORD part = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+        DWORD done = 0;
+        if (!::WriteFile(handle, data + written, part, &done, nullptr) || done == 0) break;
+        written += done;
+    }
+    return written;
+}
+
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return ::GetFileType(handle) == FILE_TYPE_CHAR && ::GetConsoleMode(handle, &mode) != 0;
+}
+
+HANDLE OpenForReading(const char* name, DWORD access) {
+    return ::CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool ReadAt(HANDLE handle, LONGLONG offset, char* buffer, DWORD size) {
+    LARGE_INTEGER at;
+    at.QuadPart = offset;
+    DWORD got = 0;
+    return ::SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) &&
+           ::ReadFile(handle, buffer, size, &got, nullptr) && got == size;
+}
+
+LONGLONG SizeOf(HANDLE handle) {
+    LARGE_INTEGER size;
+    return ::GetFileSizeEx(handle, &size) ? size.QuadPart : -1;
+}
+
+}  // namespace
+
+// A handle the process was started without stays invalid; nothing the program opens can
+// take its place, so there is nothing to claim.
+void ClaimStandardStreams() {}
+
+bool StandardOutputIsInteractive() {
+    return IsConsole(::GetStdHandle(STD_OUTPUT_HANDLE));
+}
+
+std::size_t WriteStandardOutput(const char* data, std::size_t size) {
+    return WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), data, size);
+}
+
+InputRead ReadStandardInput(char* buffer, std::size_t size) {
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    DWORD got = 0;
+    const DWORD want = size > 0x10000u ? 0x10000u : static_cast<DWORD>(size);
+    if (!::ReadFile(input, buffer, want, &got, nullptr)) return {0, true};
+    // On the console a line that begins with Ctrl+Z reads as nothing; the next read waits
+    // for a new line. Anywhere else nothing means the end.
+    if (got == 0) return {0, !IsConsole(input)};
+    return {got, false};
+}
+
+bool OpenResultsFile(const char* name) {
+    if (g_results != INVALID_HANDLE_VALUE) ::CloseHandle(g_results);
+    // FILE_APPEND_DATA alone: every write lands at the end of the file, in one piece.
+    // Shared as a file is on Linux: others may read, append, rename or remove it meanwhile.
+    g_results = ::CreateFileA(name, FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return g_results != INVALID_HANDLE_VALUE;
+}
+
+// Read through a second handle, since the first may only append. Another program's write
+// may be under way, so only an end that stays put is taken as torn.
+bool ResultsFileEndsWithLineEnd(const char* name) {
+    if (::GetFileType(g_results) != FILE_TYPE_DISK) return true;
+    const HANDLE file = OpenForReading(name, GENERIC_READ);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    bool endsWell = true;
+    for (int look = 0; look < 3; ++look) {
+        const LONGLONG size = SizeOf(file);
+        char last = '\n';
+        if (size <= 0 || !ReadAt(file, size - 1, &last, 1) || last == '\n') break;
+        ::Sleep(2);
+        if (SizeOf(file) == size) {
+            endsWell = false;
+            break;
+        }
+    }
+    ::CloseHandle(file);
+    return endsWell;
+}
+
+std::size_t AppendToResultsFile(const char* data, std::size_t size) {
+    return WriteAll(g_results, data, size);
+}
+
+// An appending handle tells no position, so the file's last bytes are compared with the
+// ones this program wrote: only when they are the same is the file cut there.
+void TakeBackFromResultsFile(const char* name, const char* data, std::size_t bytes) {
+    std::array<char, 64> tail;
+    if (bytes == 0 || bytes > tail.size()) return;
+    const HANDLE file = OpenForReading(name, GENERIC_READ | GENERIC_WRITE);
+    if (file == INVALID_HANDLE_VALUE) return;
+    const LONGLONG size = SizeOf(file);
+    const auto count = static_cast<LONGLONG>(bytes);
+    if (size >= count && ReadAt(file, size - count, tail.data(), static_cast<DWORD>(bytes)) &&
+        std::memcmp(tail.data(), data, bytes) == 0) {
+        LARGE_INTEGER end;
+        end.QuadPart = size - count;
+        if (::SetFilePointerEx(file, end, nullptr, FILE_BEGIN)) ::SetEndOfFile(file);
+    }
+    ::CloseHandle(file);
+}
+
+std::int32_t CalendarSecondsNow() {
+    constexpr std::uint64_t kUnixEpoch = 116'444'736'000'000'000;  // 1970 in 100 ns since 1601
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>((ticks - kUnixEpoch) / 10'000'000));
+}
+
+}  // namespace lotrix::system

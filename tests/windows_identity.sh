@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The Windows build under wine writes the bytes the Linux build writes, every "\n" made
+# CR LF: the console text and the record, for each choice, each error path, a record after
+# a torn line, and a 1,000,000-number record of each choice. The summaries' times may
+# differ between the two runs and are compared as "T".
+# Usage: windows_identity.sh LINUX_LOTRIX20 WINDOWS_LOTRIX20_EXE
+set -uo pipefail
+linux=$1
+windows=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$windows")/wine}
+
+times() { perl -pe 's/in \d+ (minuti \d\d )?secondi/in T/g'; }
+crlf() { perl -pe 's/\n/\r\n/g'; }
+
+passed=0
+failed=0
+check() {  # check NAME INPUT [FILE-BEFORE]
+  local name=$1 input=$2 before=${3-}
+  for side in linux windows; do
+    rm -rf "$work/$side" && mkdir "$work/$side"
+    [ -n "$before" ] && printf '%s' "$before" >"$work/$side/lotrix20.txt"
+    printf '%b' "$input" >"$work/input"
+  done
+  (cd "$work/linux" && setsid -w "$linux" <"$work/input" >"$work/linux.out")
+  local linuxStatus=$?
+  (cd "$work/windows" && setsid -w wine "$windows" <"$work/input" >"$work/windows.out")
+  local windowsStatus=$?
+  local ok=1
+  [ "$linuxStatus" = "$windowsStatus" ] || { echo "$name: status $linuxStatus vs $windowsStatus"; ok=0; }
+  cmp -s <(times <"$work/linux.out" | crlf) <(times <"$work/windows.out") ||
+    { echo "$name: console text differs"; ok=0; }
+  if [ -e "$work/linux/lotrix20.txt" ] || [ -e "$work/windows/lotrix20.txt" ]; then
+    cmp -s <(times <"$work/linux/lotrix20.txt" | crlf) <(times <"$work/windows/lotrix20.txt") ||
+      { echo "$name: record differs"; ok=0; }
+  fi
+  if [ $ok = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+}
+
+for choice in 1 2 3; do check "choice $choice" "$choice\n20\n1\n7\n"; done
+check "choice 4" '4\n-3\n2\n20\n1\n1\n'
+check "seed 2147483647" '2\n5\n1\n2147483647\n'
+check "a record after a torn line" '3\n3\n1\n1\n' '   89'
+for input in '0\n' '5\n' 'a\n' '4\n3\n3\n' '4\nx\n' '4\n-2\n2147483646\n' '3\n0\n' '3\n9\n7\n' \
+             '3\n9\n1\n0\n' '3\n9\n1\n' ''; do
+  check "error path '$input'" "$input"
+done
+for choice in 1 2 3; do check "1000000 numbers of choice $choice" "$choice\n1000000\n1\n1\n"; done
+check "1000000 numbers of choice 4" '4\n-1000000000\n1000000000\n1000000\n1\n1\n'
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

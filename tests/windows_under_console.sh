@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Runs a Windows test program under wine with a console: a pseudo-terminal (script) that
+# wine makes the console, its input a FIFO that never ends (an ended input would turn into
+# stray key events). The exit status is the program's.
+# Usage: windows_under_console.sh PROGRAM.exe [ARGUMENTS...]
+set -u
+work=$(mktemp -d)
+fifo=$work/input
+mkfifo "$fifo"
+sleep 600 >"$fifo" &
+holder=$!
+trap 'kill $holder 2>/dev/null; rm -rf "$work"' EXIT
+export WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
+export WINEPREFIX=${WINEPREFIX:-$(cd "$(dirname "$1")/.." && pwd)/wine}
+command=$(printf '%q ' wine "$@")
+script -qec "$command" "$work/typescript" <"$fifo" >/dev/null
+status=$?
+tr -d '\r' <"$work/typescript" | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' | grep -E '^\[ +(OK|FAILED|PASSED|SKIPPED) +\]|Failure|Expected|Which is' 
+exit $status
