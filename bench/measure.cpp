@@ -1,6 +1,7 @@
 // Whole-process timings of the real program against the textbook loops and a dd of the
 // same byte count, run alternately, with medians, ratios and peak resident memory.
-// Usage: measure LOTRIX20 TEXTBOOK_INTEGERS TEXTBOOK_REALS [COUNT] [ROUNDS]
+// Usage: measure LOTRIX20 TEXTBOOK_INTEGERS TEXTBOOK_REALS [COUNT] [ROUNDS] [LOTRIX20_PLAIN]
+// (LOTRIX20_PLAIN: the same program built without the hardening flags)
 // Run it in a scratch directory: every contestant writes lotrix20.txt or dd.out there.
 #include <fcntl.h>
 #include <poll.h>
@@ -106,7 +107,8 @@ struct Scenario {
 int main(int argc, char** argv) {
     if (argc < 4) {
         std::fprintf(stderr,
-                     "usage: %s LOTRIX20 TEXTBOOK_INTEGERS TEXTBOOK_REALS [COUNT] [ROUNDS]\n",
+                     "usage: %s LOTRIX20 TEXTBOOK_INTEGERS TEXTBOOK_REALS [COUNT] [ROUNDS] "
+                     "[LOTRIX20_PLAIN]\n",
                      argv[0]);
         return 2;
     }
@@ -115,6 +117,7 @@ int main(int argc, char** argv) {
     g_textbookReals = std::filesystem::absolute(argv[3]);
     const long count = argc > 4 ? std::atol(argv[4]) : 5'000'000;
     const int rounds = argc > 5 ? std::atoi(argv[5]) : 7;
+    const std::string plain = argc > 6 ? std::filesystem::absolute(argv[6]).string() : "";
     const std::string n = std::to_string(count);
 
     auto ours = [&](const std::string& entries, bool terminal = false) {
@@ -148,6 +151,24 @@ int main(int argc, char** argv) {
     add("choice 4, width 2^30+1", "4\n0\n1073741824\n" + n + "\n1\n1\n", {});
     add("choice 4, width 2147483647", "4\n0\n2147483646\n" + n + "\n1\n1\n", {});
     {
+        Scenario s{"choice 3, batch mode", {}};
+        s.contestants.push_back(
+            {"lotrix20",
+             [=] {
+                 return Run({g_lotrix, "-c", "3", "-n", n, "-s", "1"}, "", false);
+             },
+             {},
+             0,
+             0});
+        scenarios.push_back(std::move(s));
+    }
+    if (!plain.empty()) {
+        Scenario s{"choice 3, without hardening", {}};
+        s.contestants.push_back(
+            {"lotrix20", [=] { return Run({plain}, "3\n" + n + "\n1\n1\n", false); }, {}, 0, 0});
+        scenarios.push_back(std::move(s));
+    }
+    {
         Scenario s{"choice 3, terminal attached", {}};
         s.contestants.push_back({"lotrix20", ours("3\n" + n + "\n1\n1\n", true), {}, 0, 0});
         scenarios.push_back(std::move(s));
@@ -178,20 +199,22 @@ int main(int argc, char** argv) {
     }
 
     std::printf("%ld numbers per run, %d rounds alternating, medians\n\n", count, rounds);
-    std::printf("| scenario | program | ns/number | MB/s | ratio | peak RSS KiB |\n");
-    std::printf("|---|---|---:|---:|---:|---:|\n");
+    std::printf("| scenario | program | ns/number | MB/s | ratio | × dd | peak RSS KiB |\n");
+    std::printf("|---|---|---:|---:|---:|---:|---:|\n");
     const double choiceThree = Median(scenarios[0].contestants[0].seconds);
     for (auto& s : scenarios) {
-        const double reference = s.title.rfind("choice 4", 0) == 0               ? choiceThree
-                                 : s.title.find("terminal") != std::string::npos ? choiceThree
+        const bool againstChoiceThree =
+            s.title.rfind("choice 4", 0) == 0 || s.title.find(", ") != std::string::npos;
+        const double reference = againstChoiceThree ? choiceThree
                                  : s.contestants.size() > 1 && s.contestants[1].name == "textbook"
                                      ? Median(s.contestants[1].seconds)
                                      : 0;
-        const char* against =
-            s.title.rfind("choice 4", 0) == 0 || s.title.find("terminal") != std::string::npos
-                ? "choice 3"
-                : "textbook";
+        const char* against = againstChoiceThree ? "choice 3" : "textbook";
         const double bytes = s.contestants[0].bytes;
+        double dd = 0;
+        for (auto& c : s.contestants) {
+            if (c.name == "dd") dd = Median(c.seconds);
+        }
         for (auto& c : s.contestants) {
             const double median = Median(c.seconds);
             std::printf("| %s | %s | %.1f | %.0f | ", s.title.c_str(), c.name.c_str(),
@@ -199,6 +222,8 @@ int main(int argc, char** argv) {
             if (reference > 0) {
                 std::printf("%.3f of %s", median / reference, against);
             }
+            std::printf(" | ");
+            if (dd > 0) std::printf("%.2f", median / dd);
             std::printf(" | %ld |\n", c.peakKiB);
         }
     }

@@ -6,9 +6,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLOTRIX_TESTS=OFF -DLOTRIX_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j2 >/dev/null
+# The same program without the hardening flags, to show what they cost.
+plain="$root/build-bench-plain"
+cmake -S "$root" -B "$plain" -DCMAKE_BUILD_TYPE=Release -DLOTRIX_TESTS=OFF -DLOTRIX_HARDENING=OFF >/dev/null
+cmake --build "$plain" -j2 --target lotrix20 >/dev/null
 scratch=$(mktemp -d "$root/build-bench/scratch.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
 echo "$(date -u '+%Y-%m-%d'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
 "$build/bench/measure" "$build/lotrix20" "$build/bench/textbook_integers" \
-  "$build/bench/textbook_reals" "${1:-5000000}" "${2:-7}"
+  "$build/bench/textbook_reals" "${1:-5000000}" "${2:-7}" "$plain/lotrix20"

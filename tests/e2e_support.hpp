@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "pty_harness.hpp"
 #include "temp_dir.hpp"
@@ -77,6 +80,41 @@ inline void PressClosingKey(PtySession& session, std::string_view key) {
     ASSERT_TRUE(WaitForScreen(session, kClosing)) << session.screen;
     ASSERT_TRUE(WaitForKeyMode(session, KeyMode::closingWait));
     Type(session, key);
+}
+
+// The screen a terminal shows for what the program wrote, rows joined by "\n": carriage
+// returns, erasing to the end of the row (ESC [ K) and moves up (ESC [ A) and to a column
+// (ESC [ n G) are followed; everything else is printed where the cursor stands.
+inline std::string RenderScreen(const std::string& written) {
+    std::vector<std::string> rows(1);
+    std::size_t row = 0, column = 0;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const char c = written[i];
+        if (c == '\n') {
+            column = 0;
+            if (++row == rows.size()) rows.emplace_back();
+        } else if (c == '\r') {
+            column = 0;
+        } else if (c == '\x1b' && i + 1 < written.size() && written[i + 1] == '[') {
+            std::size_t n = 0, at = i + 2;
+            for (; at < written.size() && std::isdigit(static_cast<unsigned char>(written[at]));
+                 ++at)
+                n = n * 10 + static_cast<std::size_t>(written[at] - '0');
+            if (at == written.size()) break;
+            if (written[at] == 'K') rows[row].resize(std::min(column, rows[row].size()));
+            if (written[at] == 'A') row -= std::min(row, std::max<std::size_t>(n, 1));
+            if (written[at] == 'G') column = std::max<std::size_t>(n, 1) - 1;
+            i = at;
+        } else {
+            std::string& line = rows[row];
+            if (line.size() <= column) line.resize(column + 1, ' ');
+            line[column++] = c;
+        }
+    }
+    std::string screen;
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        screen += (r > 0 ? "\n" : "") + rows[r];
+    return screen;
 }
 
 // A key stops the run under way; the program then waits for the closing key and ends

@@ -8,7 +8,7 @@ if [ -n "$warnings" ]; then
   echo "groff warns:"; echo "$warnings"; exit 1
 fi
 text=$(groff -man -Tascii -P-cbou "$page")
-for section in NAME SYNOPSIS DESCRIPTION FILES "EXIT STATUS" EXAMPLES NOTES; do
+for section in NAME SYNOPSIS DESCRIPTION OPTIONS FILES "EXIT STATUS" EXAMPLES NOTES; do
   printf '%s\n' "$text" | grep -q "^$section\$" || { echo "no section $section"; exit 1; }
 done
 echo "manual renders cleanly"

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds the Debian package from the build folder, unpacks it into a temporary folder
-# and runs the unpacked program through a short dialogue.
+# Builds the Debian package from the build folder, has lintian look at it (where lintian
+# is installed), unpacks it into a temporary folder and runs the unpacked program through
+# a short dialogue.
 set -eu
 build=$1
 work=$(mktemp -d)
@@ -10,8 +11,18 @@ deb=$(ls "$work"/out/lotrix20_*_*.deb)
 echo "built $(basename "$deb")"
 dpkg-deb --info "$deb" | grep -E '^ (Package|Version|Section|Depends|Architecture):'
 dpkg-deb --info "$deb" | grep -q '^ Depends:.*libc6' || { echo "no libc dependency"; exit 1; }
+if command -v lintian >/dev/null; then
+  # root or not, the same verdict; lintian only warns that it runs as root
+  findings=$(lintian --pedantic "$deb" 2>/dev/null | grep -E '^[EW]: ' || true)
+  [ -z "$findings" ] || { echo "lintian:"; echo "$findings"; exit 1; }
+  echo "lintian --pedantic: no error, no warning"
+else
+  echo "lintian is not installed: the package's lint is not checked"
+fi
 dpkg-deb -x "$deb" "$work/root"
-for file in usr/bin/lotrix20 usr/share/man/man1/lotrix20.1 usr/share/doc/lotrix20/README.md; do
+for file in usr/bin/lotrix20 usr/share/man/man1/lotrix20.1.gz usr/share/doc/lotrix20/README.md \
+            usr/share/doc/lotrix20/copyright usr/share/doc/lotrix20/changelog.Debian.gz \
+            usr/share/bash-completion/completions/lotrix20; do
   [ -f "$work/root/$file" ] || { echo "missing $file"; exit 1; }
 done
 mkdir "$work/run"

@@ -12,17 +12,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace lotrix::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void Exec(ChildSetup setup) {
+void Exec(ChildSetup setup, const std::vector<std::string>& arguments = {}) {
     if (setup != nullptr) setup();
     const rlimit noCore{0, 0};  // a test that ends the program by SIGQUIT leaves no core
     ::setrlimit(RLIMIT_CORE, &noCore);
-    ::execl(LOTRIX20_BINARY, "lotrix20", static_cast<char*>(nullptr));
+    std::vector<char*> argv{const_cast<char*>("lotrix20")};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execv(LOTRIX20_BINARY, argv.data());
     ::_exit(127);
 }
 
@@ -37,7 +42,7 @@ void Exec(ChildSetup setup) {
         ::setpgid(0, 0);
         if (!options.inBackground) ::tcsetpgrp(STDOUT_FILENO, ::getpid());
         ::signal(SIGTTOU, SIG_DFL);
-        Exec(options.setup);
+        Exec(options.setup, options.arguments);
     }
     ::setpgid(job, job);
     if (!options.inBackground) ::tcsetpgrp(STDOUT_FILENO, job);
@@ -120,7 +125,7 @@ PtySession StartUnderPty(const std::optional<std::string>& pipedInput, StartOpti
             ::close(commands[1]);
             RunJobShell(events[1], commands[0], options);
         }
-        Exec(options.setup);
+        Exec(options.setup, options.arguments);
     }
     ::fcntl(session.master, F_SETFD, FD_CLOEXEC);
     if (jobControl) {
@@ -218,24 +223,29 @@ bool SameSettings(const termios& a, const termios& b) {
 
 DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds timeout,
                         ChildSetup setup) {
-    int in[2], out[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0) std::abort();
+    return RunCommand({}, input, timeout, setup);
+}
+
+DetachedRun RunCommand(const std::vector<std::string>& arguments, const std::string& input,
+                       std::chrono::milliseconds timeout, ChildSetup setup) {
+    int in[2], out[2], err[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setsid();  // no controlling terminal from here on
         ::dup2(in[0], STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
-        ::close(in[0]);
-        ::close(in[1]);
-        ::close(out[0]);
-        ::close(out[1]);
-        Exec(setup);
+        ::dup2(err[1], STDERR_FILENO);
+        for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+            ::close(fd);
+        Exec(setup, arguments);
     }
     ::close(in[0]);
     ::close(out[1]);
+    ::close(err[1]);
     (void)!::write(in[1], input.data(), input.size());
     ::close(in[1]);
-    DetachedRun run{-1, {}};
+    DetachedRun run{-1, {}, {}};
     const auto deadline = Clock::now() + timeout;
     char chunk[4096];
     for (;;) {
@@ -252,6 +262,9 @@ DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds time
     }
     ::close(out[0]);
     ::waitpid(pid, &run.status, 0);
+    for (ssize_t got; (got = ::read(err[0], chunk, sizeof chunk)) > 0;)  // a few lines at most
+        run.errors.append(chunk, static_cast<std::size_t>(got));
+    ::close(err[0]);
     return run;
 }
 

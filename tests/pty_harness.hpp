@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lotrix::testing {
 
@@ -37,6 +38,7 @@ struct StartOptions {
     bool jobControl = false;
     bool inBackground = false;  // under job control: the job starts in the background
     ChildSetup setup = nullptr;
+    std::vector<std::string> arguments{};  // the program's command line
 };
 
 // Starts the program in the current directory. With `pipedInput` its standard input is a
@@ -65,9 +67,13 @@ void Close(PtySession& session);
 struct DetachedRun {
     int status;  // wait status
     std::string output;
+    std::string errors;  // standard error
 };
 // The program in a new session without a controlling terminal, entries from a pipe.
 DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds timeout = 20s,
                         ChildSetup setup = nullptr);
+// The same with a command line.
+DetachedRun RunCommand(const std::vector<std::string>& arguments, const std::string& input = "",
+                       std::chrono::milliseconds timeout = 20s, ChildSetup setup = nullptr);
 
 }  // namespace lotrix::testing

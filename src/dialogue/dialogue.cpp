@@ -71,31 +71,6 @@ void ReadBounds(RunSettings& settings) {
     (void)ReadInteger(settings.upper);
 }
 
-enum class RecordOutcome { notOpened, written, writeFailed };
-
-// Opens the results file and writes one whole record: the seed line, the header, the
-// numbers and the summary. Stop requests are held meanwhile, so that the record is
-// completed before one of them takes effect.
-RecordOutcome WriteRecord(RunSettings& settings, RunTally& tally) {
-    HoldStopRequests();
-    if (!OpenAppend(kResultsFileName)) return RecordOutcome::notOpened;
-    if (settings.seedMode == kSeedFromClock) settings.seed = tally.start;
-    SeedMinimalStandard(settings.seed);
-    WriteSeedLine(settings.seed, settings.count);
-    const ModeEntry& mode = ModeFor(settings.choice);
-    WriteHeader(mode, settings.lower, settings.upper);
-    if (mode.startAction != nullptr) mode.startAction(settings);
-
-    BeginKeyPoll();
-    RunLoop(mode, settings, std::min(settings.count, g_countCeiling), tally);
-    EndKeyPoll();
-
-    tally.end = CalendarSeconds();
-    SettleElapsed(tally);
-    WriteSummary(tally);
-    return FileFlush() ? RecordOutcome::written : RecordOutcome::writeFailed;
-}
-
 // What became of the record, on the console; then a stop request that came meanwhile
 // takes effect, or the dialogue closes.
 int ReportRecord(RecordOutcome outcome, const RunTally& tally) {
@@ -125,7 +100,10 @@ int Run() {
     g_tally.start = CalendarSeconds();
     ConsolePrint("\ncalcolo in corso...");
     ConsolePrint("\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ");
-    return ReportRecord(WriteRecord(g_settings, g_tally), g_tally);
+    RecordForm form;
+    form.progress = ProgressPlace::belowPrompt;
+    form.countCeiling = g_countCeiling;
+    return ReportRecord(WriteRecord(form, g_settings, g_tally), g_tally);
 }
 
 }  // namespace

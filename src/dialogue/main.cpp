@@ -1,12 +1,18 @@
-// The program's entry: no arguments are read; the dialogue runs once.
+// The program's entry: without arguments the dialogue runs once; with them, the command
+// line says what to do.
+#include "dialogue/batch.hpp"
 #include "dialogue/dialogue.hpp"
+#include "dialogue/options.hpp"
 #include "platform/console.hpp"
 #include "platform/terminal.hpp"
 
-int main() {
+int main(int argc, char** argv) {
     lotrix::ClaimStandardStreams();
     lotrix::InstallStopHandlers();
-    const int status = lotrix::RunDialogue();
+    const lotrix::CommandLine line = lotrix::ReadCommandLine(argc, argv);
+    const int status = line.action == lotrix::CommandAction::dialogue
+                           ? lotrix::RunDialogue()
+                           : lotrix::RunCommandLine(line);
     lotrix::ConsoleFlush();
     return status;
 }

@@ -10,8 +10,6 @@
 
 namespace lotrix {
 
-inline constexpr const char* kResultsFileName = "lotrix20.txt";
-
 void WriteSeedLine(std::int32_t seed, std::int32_t count);
 void WriteHeader(const ModeEntry& mode, std::int32_t lower, std::int32_t upper);
 

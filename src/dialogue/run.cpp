@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "dialogue/record.hpp"
+#include "generators/minimal_standard.hpp"
+#include "platform/clock.hpp"
 #include "platform/results_file.hpp"
 #include "platform/terminal.hpp"
 
@@ -22,6 +25,31 @@ bool StopRequested() {
 
 }  // namespace
 
+RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTally& tally) {
+    HoldStopRequests();
+    if (!OpenAppend(form.path)) return RecordOutcome::notOpened;
+    if (settings.seedMode == kSeedFromClock) settings.seed = tally.start;
+    SeedMinimalStandard(settings.seed);
+    const ModeEntry& mode = ModeFor(settings.choice);
+    if (!form.numbersOnly) {
+        WriteSeedLine(settings.seed, settings.count);
+        WriteHeader(mode, settings.lower, settings.upper);
+    }
+    if (mode.startAction != nullptr) mode.startAction(settings);
+
+    const std::int32_t count = std::min(settings.count, form.countCeiling);
+    if (form.keysStop) BeginKeyPoll();
+    BeginProgress(form.progress, count);
+    RunLoop(mode, settings, count, tally);
+    EndProgress();
+    if (form.keysStop) EndKeyPoll();
+
+    tally.end = CalendarSeconds();
+    SettleElapsed(tally);
+    if (!form.numbersOnly) WriteSummary(tally);
+    return FileFlush() ? RecordOutcome::written : RecordOutcome::writeFailed;
+}
+
 void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,
              RunTally& tally) {
     tally.index = 0;
@@ -37,6 +65,7 @@ void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t co
         FileCommit(out);
         tally.written += made;
         tally.index += made;
+        NoteProgress(tally.index);
     }
 }
 

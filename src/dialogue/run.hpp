@@ -1,14 +1,34 @@
-// The generation loop: before every number a look at the key flag (and, when it is up,
-// at the terminal and the stop requests), then one line from the chosen row into the
-// results file's buffer.
+// A run: the results file opened, one record written (the seed line, the header, the
+// numbers, the summary), with the generation loop between: before every number a look at
+// the key flag (and, when it is up, at the terminal and the stop requests), then one line
+// from the chosen row into the results file's buffer.
 #pragma once
 
 #include <cstdint>
 
 #include "dialogue/modes.hpp"
+#include "dialogue/progress.hpp"
 #include "dialogue/settings.hpp"
 
 namespace lotrix {
+
+inline constexpr const char* kResultsFileName = "lotrix20.txt";
+
+// How a record is written: where, in which form, and what may stop or watch its run.
+struct RecordForm {
+    const char* path = kResultsFileName;  // nullptr: standard output
+    bool numbersOnly = false;             // the number lines alone: no seed line, header or summary
+    bool keysStop = true;                 // a key on the terminal stops the run
+    ProgressPlace progress = ProgressPlace::none;
+    std::int32_t countCeiling = INT32_MAX;  // the fuzzer keeps its runs short
+};
+
+enum class RecordOutcome { notOpened, written, writeFailed };
+
+// Opens the results file and writes one whole record. Stop requests are held meanwhile,
+// so that the record is completed before one of them takes effect (the caller releases
+// them). `tally.start` must be set; a clock seed is taken from it.
+RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTally& tally);
 
 // Generates up to `count` numbers, counting them in `tally`; ends early on a key, a stop
 // request or a failed write.

@@ -13,6 +13,10 @@ std::int32_t CalendarSeconds() {
     return g_clock();
 }
 
+std::int64_t MonotonicMilliseconds() {
+    return system::MonotonicMilliseconds();
+}
+
 void UseClock(ClockSource source) {
     g_clock = source != nullptr ? source : system::CalendarSecondsNow;
 }

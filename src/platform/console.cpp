@@ -84,6 +84,35 @@ constexpr bool IsDigit(int c) {
     return c >= '0' && c <= '9';
 }
 
+// Hands `text` on to `write` with its lines ended as the platform's are.
+template <typename Write>
+void InPlatformLines(std::string_view text, Write write) {
+    if constexpr (kLineEndIsNewline) {
+        write(text);
+    } else {
+        std::array<char, 512 * kLineEnd.size()> lines;
+        while (!text.empty()) {
+            const std::string_view part = text.substr(0, 512);
+            write(std::string_view{lines.data(), CopyInPlatformLines(part, lines.data())});
+            text.remove_prefix(part.size());
+        }
+    }
+}
+
+void WriteError(std::string_view text) {
+    (void)system::WriteStandardError(text.data(), text.size());
+}
+
+// Formats as printf does, into a message of at most 511 characters.
+template <typename Write>
+void PrintTo(Write write, const char* format, va_list values) {
+    std::array<char, 512> text;
+    const int length = std::vsnprintf(text.data(), text.size(), format, values);
+    if (length <= 0) return;
+    write(
+        std::string_view{text.data(), std::min(static_cast<std::size_t>(length), text.size() - 1)});
+}
+
 }  // namespace
 
 void ClaimStandardStreams() {
@@ -91,27 +120,30 @@ void ClaimStandardStreams() {
 }
 
 void ConsoleWrite(std::string_view text) {
-    if constexpr (kLineEndIsNewline) {
-        WritePlatformText(text);
-    } else {
-        std::array<char, 512 * kLineEnd.size()> lines;
-        while (!text.empty()) {
-            const std::string_view part = text.substr(0, 512);
-            WritePlatformText({lines.data(), CopyInPlatformLines(part, lines.data())});
-            text.remove_prefix(part.size());
-        }
-    }
+    InPlatformLines(text, WritePlatformText);
 }
 
 void ConsolePrint(const char* format, ...) {
-    std::array<char, 512> text;
     va_list values;
     va_start(values, format);
-    const int length = std::vsnprintf(text.data(), text.size(), format, values);
+    PrintTo(ConsoleWrite, format, values);
     va_end(values);
-    if (length <= 0) return;
-    const auto size = std::min(static_cast<std::size_t>(length), text.size() - 1);
-    ConsoleWrite({text.data(), size});
+}
+
+void ErrorWrite(std::string_view text) {
+    InPlatformLines(text, WriteError);
+}
+
+void ErrorPrint(const char* format, ...) {
+    va_list values;
+    va_start(values, format);
+    PrintTo(ErrorWrite, format, values);
+    va_end(values);
+}
+
+bool TakesCursorMoves(ConsoleStream stream) {
+    return system::TakesCursorMoves(stream == ConsoleStream::output ? system::Stream::output
+                                                                    : system::Stream::error);
 }
 
 void ConsoleFlush() {

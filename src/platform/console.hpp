@@ -34,6 +34,16 @@ void ConsoleWrite(std::string_view text);
 // Writes out what is still gathered; safe to call more than once.
 void ConsoleFlush();
 
+// Standard error, for the command line's messages: written at once, lines as the
+// platform ends them.
+[[gnu::format(printf, 1, 2)]] void ErrorPrint(const char* format, ...);
+void ErrorWrite(std::string_view text);
+
+// Does standard output (or error) take the cursor movements that a line of progress
+// needs? Only a terminal (or a console that takes ANSI sequences) does.
+enum class ConsoleStream { output, error };
+[[nodiscard]] bool TakesCursorMoves(ConsoleStream stream);
+
 // One decimal integer: blanks skipped, an optional sign, digits accumulated modulo 2^32.
 ReadOutcome ReadInteger(std::int32_t& target);
 

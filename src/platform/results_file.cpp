@@ -18,7 +18,8 @@ constexpr std::size_t kBlock = 256 * 1024;
 
 std::array<char, kBlock> g_buffer;
 std::size_t g_used = 0;
-const char* g_name = nullptr;  // nullptr while no file is open
+const char* g_name = nullptr;  // nullptr: standard output
+bool g_open = false;
 bool g_failed = false;
 
 // The length of the whole lines at the start of data[0..size): the last line end is
@@ -34,9 +35,9 @@ std::size_t WholeLines(const char* data, std::size_t size) {
 bool OpenAppend(const char* name) {
     g_used = 0;
     g_failed = false;
-    g_name = nullptr;
-    if (!system::OpenResultsFile(name)) return false;
     g_name = name;
+    g_open = system::OpenResultsFile(name);
+    if (!g_open) return false;
     if (!system::ResultsFileEndsWithLineEnd(name)) {
         std::memcpy(g_buffer.data(), kLineEnd.data(), kLineEnd.size());
         g_used = kLineEnd.size();
@@ -45,7 +46,7 @@ bool OpenAppend(const char* name) {
 }
 
 bool FileFlush() {
-    if (g_name == nullptr || g_failed) {
+    if (!g_open || g_failed) {
         g_used = 0;
         return !g_failed;
     }
@@ -69,6 +70,10 @@ bool FileFlush() {
     return true;
 }
 
+const char* FileFailureReason() {
+    return system::ResultsFileFailure();
+}
+
 bool FileFailed() {
     return g_failed;
 }
@@ -80,7 +85,7 @@ FileSpan FileFreeSpace(std::size_t atLeast) {
 
 void FileCommit(char* newEnd) {
     g_used = static_cast<std::size_t>(newEnd - g_buffer.data());
-    if (g_name == nullptr || g_failed) g_used = 0;  // nothing may reach a file that is not sound
+    if (!g_open || g_failed) g_used = 0;  // nothing may reach a file that is not sound
 }
 
 void FilePrint(const char* format, ...) {

@@ -21,8 +21,11 @@ struct FileSpan {
     char* end;
 };
 
-// False when the file cannot be opened; nothing is written then.
+// False when the file cannot be opened; nothing is written then. nullptr: the records go
+// to standard output.
 [[nodiscard]] bool OpenAppend(const char* name);
+// The system's words for why the open or a write failed.
+[[nodiscard]] const char* FileFailureReason();
 
 [[gnu::format(printf, 1, 2)]] void FilePrint(const char* format, ...);
 

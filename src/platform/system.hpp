@@ -16,6 +16,12 @@ void ClaimStandardStreams();
 [[nodiscard]] bool StandardOutputIsInteractive();
 // How many bytes were written: all, or fewer when an error came first.
 std::size_t WriteStandardOutput(const char* data, std::size_t size);
+std::size_t WriteStandardError(const char* data, std::size_t size);
+
+enum class Stream { output, error };
+// Is the stream a terminal that takes cursor movements (the ANSI sequences for erasing a
+// line and moving up and across), so that a line of progress can be shown and taken away?
+[[nodiscard]] bool TakesCursorMoves(Stream stream);
 
 // What a read of standard input brought: some bytes, the end of input for good, or (on a
 // console, a line that begins with the end-of-file key) the end of this read only.
@@ -26,7 +32,8 @@ struct InputRead {
 [[nodiscard]] InputRead ReadStandardInput(char* buffer, std::size_t size);
 
 // The results file, opened for appending, created if absent, shared with other programs.
-// Opening never waits (a FIFO without a reader cannot be opened).
+// Opening never waits (a FIFO without a reader cannot be opened). nullptr: the records go
+// to standard output.
 [[nodiscard]] bool OpenResultsFile(const char* name);
 // Is the file empty, or does it end with a line end? A file whose end keeps moving
 // (another program is appending) counts as ending well.
@@ -37,7 +44,13 @@ std::size_t AppendToResultsFile(const char* data, std::size_t size);
 // with them (never what another program appended since).
 void TakeBackFromResultsFile(const char* name, const char* data, std::size_t bytes);
 
+// The system's words for why the last open or write of the results file failed.
+[[nodiscard]] const char* ResultsFileFailure();
+
 // The system clock: seconds since 1970-01-01 00:00:00 UTC, low 32 bits.
 [[nodiscard]] std::int32_t CalendarSecondsNow();
+// A clock that only goes forward, in milliseconds from an arbitrary start; cheap enough to
+// read once per block of numbers.
+[[nodiscard]] std::int64_t MonotonicMilliseconds();
 
 }  // namespace lotrix::system

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -12,6 +13,7 @@ namespace lotrix::system {
 namespace {
 
 int g_results = -1;
+int g_resultsErrno = 0;
 
 std::size_t WriteAll(int fd, const char* data, std::size_t size) {
     std::size_t written = 0;
@@ -45,6 +47,16 @@ std::size_t WriteStandardOutput(const char* data, std::size_t size) {
     return WriteAll(STDOUT_FILENO, data, size);
 }
 
+std::size_t WriteStandardError(const char* data, std::size_t size) {
+    return WriteAll(STDERR_FILENO, data, size);
+}
+
+bool TakesCursorMoves(Stream stream) {
+    const char* terminal = std::getenv("TERM");
+    return ::isatty(stream == Stream::output ? STDOUT_FILENO : STDERR_FILENO) != 0 &&
+           terminal != nullptr && std::strcmp(terminal, "dumb") != 0;
+}
+
 InputRead ReadStandardInput(char* buffer, std::size_t size) {
     for (;;) {
         const ssize_t got = ::read(STDIN_FILENO, buffer, size);
@@ -56,9 +68,15 @@ InputRead ReadStandardInput(char* buffer, std::size_t size) {
 
 bool OpenResultsFile(const char* name) {
     if (g_results >= 0) ::close(g_results);
+    if (name == nullptr) {
+        g_results = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+        g_resultsErrno = errno;
+        return g_results >= 0;
+    }
     // O_NONBLOCK makes the open itself refuse what would wait for ever (a FIFO nobody
     // reads); writes then wait as usual, so pipes and devices work as they always have.
     g_results = ::open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
+    g_resultsErrno = errno;
     if (g_results < 0) return false;
     const int flags = ::fcntl(g_results, F_GETFL);
     if (flags >= 0) (void)::fcntl(g_results, F_SETFL, flags & ~O_NONBLOCK);
@@ -71,6 +89,7 @@ bool OpenResultsFile(const char* name) {
 // last byte read at that moment is no sign of a torn line, so only an end that stays put
 // is taken as torn.
 bool ResultsFileEndsWithLineEnd(const char* name) {
+    if (name == nullptr) return true;  // standard output is taken as it is
     struct stat written {};
     if (::fstat(g_results, &written) != 0 || !S_ISREG(written.st_mode)) return true;
     const int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -94,7 +113,10 @@ bool ResultsFileEndsWithLineEnd(const char* name) {
 }
 
 std::size_t AppendToResultsFile(const char* data, std::size_t size) {
-    return WriteAll(g_results, data, size);
+    errno = 0;
+    const std::size_t written = WriteAll(g_results, data, size);
+    g_resultsErrno = errno != 0 ? errno : EIO;
+    return written;
 }
 
 void TakeBackFromResultsFile(const char*, const char*, std::size_t bytes) {
@@ -103,13 +125,23 @@ void TakeBackFromResultsFile(const char*, const char*, std::size_t bytes) {
     const off_t end = ::lseek(g_results, 0, SEEK_CUR);  // just after this program's last byte
     if (end >= torn && ::fstat(g_results, &file) == 0 && S_ISREG(file.st_mode) &&
         file.st_size == end) {
-        (void)::ftruncate(g_results, end - torn);
+        if (::ftruncate(g_results, end - torn) != 0) return;  // the torn line stays: no worse
     }
+}
+
+const char* ResultsFileFailure() {
+    return std::strerror(g_resultsErrno);
 }
 
 std::int32_t CalendarSecondsNow() {
     const auto now = static_cast<std::uint64_t>(std::time(nullptr));
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(now));
+}
+
+std::int64_t MonotonicMilliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);  // through the vDSO: no system call
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
 }  // namespace lotrix::system

@@ -10,6 +10,7 @@ namespace lotrix::system {
 namespace {
 
 HANDLE g_results = INVALID_HANDLE_VALUE;
+DWORD g_resultsError = 0;
 
 std::size_t WriteAll(HANDLE handle, const char* data, std::size_t size) {
     std::size_t written = 0;
@@ -60,6 +61,20 @@ std::size_t WriteStandardOutput(const char* data, std::size_t size) {
     return WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), data, size);
 }
 
+std::size_t WriteStandardError(const char* data, std::size_t size) {
+    return WriteAll(::GetStdHandle(STD_ERROR_HANDLE), data, size);
+}
+
+// A console takes the ANSI sequences once asked to (Windows 10 on).
+bool TakesCursorMoves(Stream stream) {
+    const HANDLE handle =
+        ::GetStdHandle(stream == Stream::output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (!IsConsole(handle) || !::GetConsoleMode(handle, &mode)) return false;
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+           ::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 InputRead ReadStandardInput(char* buffer, std::size_t size) {
     const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
     DWORD got = 0;
@@ -73,18 +88,28 @@ InputRead ReadStandardInput(char* buffer, std::size_t size) {
 
 bool OpenResultsFile(const char* name) {
     if (g_results != INVALID_HANDLE_VALUE) ::CloseHandle(g_results);
+    if (name == nullptr) {
+        const HANDLE process = ::GetCurrentProcess();
+        if (!::DuplicateHandle(process, ::GetStdHandle(STD_OUTPUT_HANDLE), process, &g_results, 0,
+                               FALSE, DUPLICATE_SAME_ACCESS)) {
+            g_results = INVALID_HANDLE_VALUE;
+        }
+        g_resultsError = ::GetLastError();
+        return g_results != INVALID_HANDLE_VALUE;
+    }
     // FILE_APPEND_DATA alone: every write lands at the end of the file, in one piece.
     // Shared as a file is on Linux: others may read, append, rename or remove it meanwhile.
     g_results = ::CreateFileA(name, FILE_APPEND_DATA,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    g_resultsError = ::GetLastError();
     return g_results != INVALID_HANDLE_VALUE;
 }
 
 // Read through a second handle, since the first may only append. Another program's write
 // may be under way, so only an end that stays put is taken as torn.
 bool ResultsFileEndsWithLineEnd(const char* name) {
-    if (::GetFileType(g_results) != FILE_TYPE_DISK) return true;
+    if (name == nullptr || ::GetFileType(g_results) != FILE_TYPE_DISK) return true;
     const HANDLE file = OpenForReading(name, GENERIC_READ);
     if (file == INVALID_HANDLE_VALUE) return true;
     bool endsWell = true;
@@ -103,14 +128,16 @@ bool ResultsFileEndsWithLineEnd(const char* name) {
 }
 
 std::size_t AppendToResultsFile(const char* data, std::size_t size) {
-    return WriteAll(g_results, data, size);
+    const std::size_t written = WriteAll(g_results, data, size);
+    g_resultsError = ::GetLastError();
+    return written;
 }
 
 // An appending handle tells no position, so the file's last bytes are compared with the
 // ones this program wrote: only when they are the same is the file cut there.
 void TakeBackFromResultsFile(const char* name, const char* data, std::size_t bytes) {
     std::array<char, 64> tail;
-    if (bytes == 0 || bytes > tail.size()) return;
+    if (name == nullptr || bytes == 0 || bytes > tail.size()) return;
     const HANDLE file = OpenForReading(name, GENERIC_READ | GENERIC_WRITE);
     if (file == INVALID_HANDLE_VALUE) return;
     const LONGLONG size = SizeOf(file);
@@ -124,6 +151,18 @@ void TakeBackFromResultsFile(const char* name, const char* data, std::size_t byt
     ::CloseHandle(file);
 }
 
+const char* ResultsFileFailure() {
+    static std::array<char, 256> text;
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                         g_resultsError, 0, text.data(), static_cast<DWORD>(text.size()), nullptr);
+    DWORD end = length;
+    while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n' || text[end - 1] == '.'))
+        --end;
+    text[end] = '\0';
+    return end > 0 ? text.data() : "unknown error";
+}
+
 std::int32_t CalendarSecondsNow() {
     constexpr std::uint64_t kUnixEpoch = 116'444'736'000'000'000;  // 1970 in 100 ns since 1601
     FILETIME now;
@@ -131,6 +170,10 @@ std::int32_t CalendarSecondsNow() {
     const std::uint64_t ticks =
         (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>((ticks - kUnixEpoch) / 10'000'000));
+}
+
+std::int64_t MonotonicMilliseconds() {
+    return static_cast<std::int64_t>(::GetTickCount64());
 }
 
 }  // namespace lotrix::system

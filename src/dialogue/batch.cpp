@@ -1,0 +1,60 @@
+#include "dialogue/batch.hpp"
+
+#include "dialogue/run.hpp"
+#include "platform/clock.hpp"
+#include "platform/console.hpp"
+#include "platform/results_file.hpp"
+#include "platform/terminal.hpp"
+
+namespace lotrix {
+namespace {
+
+constexpr int kStatusFileError = 1;
+constexpr int kStatusUsage = 2;
+
+int RunBatch(const CommandLine& line) {
+    TerminalDisable();  // keys belong to whoever else uses the terminal
+    RunSettings settings = line.settings;
+    RunTally tally;
+    tally.start = CalendarSeconds();
+    RecordForm form;
+    const bool toOutput = line.output != nullptr && std::string_view(line.output) == "-";
+    form.path = toOutput ? nullptr : line.output != nullptr ? line.output : kResultsFileName;
+    form.numbersOnly = line.numbersOnly;
+    form.keysStop = false;
+    form.progress = line.progress ? ProgressPlace::standardError : ProgressPlace::none;
+    const RecordOutcome outcome = WriteRecord(form, settings, tally);
+    ReleaseStopRequests();
+    const char* shownName = toOutput ? "standard output" : form.path;
+    if (outcome == RecordOutcome::notOpened) {
+        ErrorPrint("lotrix20: cannot open '%s': %s\n", shownName, FileFailureReason());
+    } else if (outcome == RecordOutcome::writeFailed) {
+        ErrorPrint("lotrix20: cannot write to '%s': %s\n", shownName, FileFailureReason());
+    }
+    const StopRequest stop = HeldStopRequest();
+    if (stop != StopRequest::none) EndByStopRequest(stop);
+    return outcome == RecordOutcome::written ? 0 : kStatusFileError;
+}
+
+}  // namespace
+
+int RunCommandLine(const CommandLine& line) {
+    switch (line.action) {
+        case CommandAction::help:
+            ConsoleWrite(kUsage);
+            return 0;
+        case CommandAction::version:
+            ConsoleWrite("lotrix20 2.0.0\n");
+            return 0;
+        case CommandAction::mistake:
+            ErrorPrint("lotrix20: %s\nTry 'lotrix20 --help' for more information.\n",
+                       line.mistake.c_str());
+            return kStatusUsage;
+        case CommandAction::batch:
+        case CommandAction::dialogue:
+            break;
+    }
+    return RunBatch(line);
+}
+
+}  // namespace lotrix

@@ -1,0 +1,185 @@
+#include "dialogue/options.hpp"
+
+#include <getopt.h>
+
+#include <cstdint>
+#include <string_view>
+
+#include "dialogue/modes.hpp"
+#include "generators/interval.hpp"
+#include "generators/minimal_standard.hpp"
+
+namespace lotrix {
+
+const char* const kUsage =
+    "Usage: lotrix20\n"
+    "       lotrix20 -c CHOICE -n COUNT (-s SEED | --clock-seed) [-l LOWER -u UPPER]\n"
+    "                [-o FILE] [--numbers-only] [--progress]\n"
+    "\n"
+    "Without options, asks (in Italian) which generator to use, how many numbers and\n"
+    "which seed, and appends a record of the numbers to lotrix20.txt. With options,\n"
+    "writes the same record without asking anything.\n"
+    "\n"
+    "  -c, --choice CHOICE  1: integers 0..32767 (the previous version's generator)\n"
+    "                       2: reals in (0, 1), 17 significant digits\n"
+    "                       3: integers 1..2147483646 (the minimal-standard generator)\n"
+    "                       4: integers from LOWER to UPPER\n"
+    "  -n, --count COUNT    how many numbers: 1 to 2147483647\n"
+    "  -s, --seed SEED      the seed: 1 to 2147483647\n"
+    "      --clock-seed     the seed is the current time (seconds since 1970)\n"
+    "  -l, --lower LOWER    choice 4's lower bound\n"
+    "  -u, --upper UPPER    choice 4's upper bound (at most 2147483647 values in all)\n"
+    "  -o, --output FILE    append to FILE instead of lotrix20.txt; - for standard output\n"
+    "      --numbers-only   write the number lines alone\n"
+    "      --progress       show progress on standard error when it is a terminal\n"
+    "  -h, --help           show this help and exit\n"
+    "  -V, --version        show the version and exit\n"
+    "\n"
+    "Exit status: 0 when the record is written, 1 when the output cannot be opened or\n"
+    "written, 2 for a wrong command line.\n";
+
+namespace {
+
+enum LongOnly : int { kClockSeed = 256, kNumbersOnly, kProgress };
+
+constexpr option kOptions[] = {
+    {"choice", required_argument, nullptr, 'c'},
+    {"count", required_argument, nullptr, 'n'},
+    {"seed", required_argument, nullptr, 's'},
+    {"clock-seed", no_argument, nullptr, kClockSeed},
+    {"lower", required_argument, nullptr, 'l'},
+    {"upper", required_argument, nullptr, 'u'},
+    {"output", required_argument, nullptr, 'o'},
+    {"numbers-only", no_argument, nullptr, kNumbersOnly},
+    {"progress", no_argument, nullptr, kProgress},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// A whole decimal number from `lowest` to `highest`, an optional sign first, nothing after.
+bool ReadWhole(std::string_view text, std::int64_t lowest, std::int64_t highest,
+               std::int32_t& value) {
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
+    if (text.empty() || text.size() > 12) return false;
+    std::int64_t magnitude = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        magnitude = magnitude * 10 + (c - '0');
+    }
+    const std::int64_t whole = negative ? -magnitude : magnitude;
+    if (whole < lowest || whole > highest) return false;
+    value = static_cast<std::int32_t>(whole);
+    return true;
+}
+
+CommandLine Mistake(std::string what) {
+    CommandLine line;
+    line.action = CommandAction::mistake;
+    line.mistake = std::move(what);
+    return line;
+}
+
+}  // namespace
+
+CommandLine ReadCommandLine(int argc, char** argv) {
+    CommandLine line;
+    if (argc <= 1) return line;
+    line.action = CommandAction::batch;
+    RunSettings& settings = line.settings;
+    bool hasChoice = false, hasCount = false, hasLower = false, hasUpper = false;
+    ::opterr = 0;  // the messages are ours
+    ::optind = 1;
+    for (;;) {
+        const int previous = ::optind;
+        const int option = ::getopt_long(argc, argv, "+:c:n:s:l:u:o:hV", kOptions, nullptr);
+        if (option == -1) break;
+        const std::string name = previous < argc ? argv[previous] : "";
+        const std::string value = ::optarg != nullptr ? ::optarg : "";
+        switch (option) {
+            case 'h':
+                line.action = CommandAction::help;
+                return line;
+            case 'V':
+                line.action = CommandAction::version;
+                return line;
+            case 'c':
+                if (!ReadWhole(value, 1, 4, settings.choice)) {
+                    return Mistake("the choice must be 1, 2, 3 or 4, not '" + value + "'");
+                }
+                hasChoice = true;
+                break;
+            case 'n':
+                if (!ReadWhole(value, 1, INT32_MAX, settings.count)) {
+                    return Mistake("the count must be a whole number from 1 to 2147483647, not '" +
+                                   value + "'");
+                }
+                hasCount = true;
+                break;
+            case 's':
+                if (!ReadWhole(value, 1, INT32_MAX, settings.seed)) {
+                    return Mistake("the seed must be a whole number from 1 to 2147483647, not '" +
+                                   value + "'");
+                }
+                if (settings.seedMode == kSeedFromClock) {
+                    return Mistake("give either --seed or --clock-seed, not both");
+                }
+                settings.seedMode = kSeedTyped;
+                break;
+            case kClockSeed:
+                if (settings.seedMode == kSeedTyped) {
+                    return Mistake("give either --seed or --clock-seed, not both");
+                }
+                settings.seedMode = kSeedFromClock;
+                break;
+            case 'l':
+            case 'u': {
+                std::int32_t& bound = option == 'l' ? settings.lower : settings.upper;
+                if (!ReadWhole(value, INT32_MIN, INT32_MAX, bound)) {
+                    return Mistake(std::string("the ") + (option == 'l' ? "lower" : "upper") +
+                                   " bound must be a whole number from -2147483648 to "
+                                   "2147483647, not '" +
+                                   value + "'");
+                }
+                (option == 'l' ? hasLower : hasUpper) = true;
+                break;
+            }
+            case 'o':
+                if (value.empty()) return Mistake("the output file's name is empty");
+                line.output = ::optarg;
+                break;
+            case kNumbersOnly:
+                line.numbersOnly = true;
+                break;
+            case kProgress:
+                line.progress = true;
+                break;
+            case ':':
+                return Mistake("option '" + name + "' needs a value");
+            default:
+                return Mistake("unknown option '" + name + "'");
+        }
+    }
+    if (::optind < argc)
+        return Mistake(std::string("unexpected argument '") + argv[::optind] + "'");
+    if (!hasChoice || !hasCount || settings.seedMode == 0) {
+        return Mistake("give the choice (-c), the count (-n) and the seed (-s or --clock-seed)");
+    }
+    const bool asksForBounds = ModeFor(settings.choice).asksForBounds;
+    if (!asksForBounds && (hasLower || hasUpper)) {
+        return Mistake("the bounds (-l, -u) are for choice 4 only");
+    }
+    if (asksForBounds) {
+        if (!hasLower || !hasUpper) return Mistake("choice 4 needs both bounds (-l and -u)");
+        if (settings.lower >= settings.upper) {
+            return Mistake("the lower bound must be below the upper bound");
+        }
+        if (IntervalWidth(settings.lower, settings.upper) > kModulus) {
+            return Mistake("the interval may hold at most 2147483647 values");
+        }
+    }
+    return line;
+}
+
+}  // namespace lotrix

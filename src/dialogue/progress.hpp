@@ -1,0 +1,26 @@
+// A long run's progress on a terminal: the share done, the numbers written and the time
+// left, on a line of its own below the cursor's, in Italian as the dialogue is. Shown once
+// the run has lasted a second, updated at most four times a second, and taken away before
+// the summary, so that the screen is left as it would be without it. The clock is read
+// once per block of numbers, never per number.
+#pragma once
+
+#include <cstdint>
+
+namespace lotrix {
+
+enum class ProgressPlace {
+    none,
+    belowPrompt,    // the dialogue's standard output, below the running message
+    standardError,  // batch mode's standard error, on the cursor's line
+};
+
+// Begins watching a run of `count` numbers; nothing is ever shown unless the place is a
+// terminal that takes cursor movements.
+void BeginProgress(ProgressPlace place, std::int32_t count);
+// After each block of numbers: `done` written so far.
+void NoteProgress(std::int32_t done);
+// Takes the progress line away, if one is shown.
+void EndProgress();
+
+}  // namespace lotrix
