@@ -48,7 +48,7 @@ int RunCommandLine(const CommandLine& line) {
             return 0;
         case CommandAction::mistake:
             ErrorPrint("lotrix20: %s\nTry 'lotrix20 --help' for more information.\n",
-                       line.mistake.c_str());
+                       line.mistake.data());
             return kStatusUsage;
         case CommandAction::batch:
         case CommandAction::dialogue:

@@ -2,7 +2,9 @@
 
 #include <getopt.h>
 
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <string_view>
 
 #include "dialogue/modes.hpp"
@@ -74,10 +76,13 @@ bool ReadWhole(std::string_view text, std::int64_t lowest, std::int64_t highest,
     return true;
 }
 
-CommandLine Mistake(std::string what) {
+[[gnu::format(printf, 1, 2)]] CommandLine Mistake(const char* format, ...) {
     CommandLine line;
     line.action = CommandAction::mistake;
-    line.mistake = std::move(what);
+    va_list values;
+    va_start(values, format);
+    std::vsnprintf(line.mistake.data(), line.mistake.size(), format, values);
+    va_end(values);
     return line;
 }
 
@@ -95,8 +100,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         const int previous = ::optind;
         const int option = ::getopt_long(argc, argv, "+:c:n:s:l:u:o:hV", kOptions, nullptr);
         if (option == -1) break;
-        const std::string name = previous < argc ? argv[previous] : "";
-        const std::string value = ::optarg != nullptr ? ::optarg : "";
+        const char* name = previous < argc ? argv[previous] : "";
+        const char* value = ::optarg != nullptr ? ::optarg : "";
         switch (option) {
             case 'h':
                 line.action = CommandAction::help;
@@ -106,21 +111,21 @@ CommandLine ReadCommandLine(int argc, char** argv) {
                 return line;
             case 'c':
                 if (!ReadWhole(value, 1, 4, settings.choice)) {
-                    return Mistake("the choice must be 1, 2, 3 or 4, not '" + value + "'");
+                    return Mistake("the choice must be 1, 2, 3 or 4, not '%s'", value);
                 }
                 hasChoice = true;
                 break;
             case 'n':
                 if (!ReadWhole(value, 1, INT32_MAX, settings.count)) {
-                    return Mistake("the count must be a whole number from 1 to 2147483647, not '" +
-                                   value + "'");
+                    return Mistake(
+                        "the count must be a whole number from 1 to 2147483647, not '%s'", value);
                 }
                 hasCount = true;
                 break;
             case 's':
                 if (!ReadWhole(value, 1, INT32_MAX, settings.seed)) {
-                    return Mistake("the seed must be a whole number from 1 to 2147483647, not '" +
-                                   value + "'");
+                    return Mistake("the seed must be a whole number from 1 to 2147483647, not '%s'",
+                                   value);
                 }
                 if (settings.seedMode == kSeedFromClock) {
                     return Mistake("give either --seed or --clock-seed, not both");
@@ -137,16 +142,16 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case 'u': {
                 std::int32_t& bound = option == 'l' ? settings.lower : settings.upper;
                 if (!ReadWhole(value, INT32_MIN, INT32_MAX, bound)) {
-                    return Mistake(std::string("the ") + (option == 'l' ? "lower" : "upper") +
-                                   " bound must be a whole number from -2147483648 to "
-                                   "2147483647, not '" +
-                                   value + "'");
+                    return Mistake(
+                        "the %s bound must be a whole number from -2147483648 to 2147483647, "
+                        "not '%s'",
+                        option == 'l' ? "lower" : "upper", value);
                 }
                 (option == 'l' ? hasLower : hasUpper) = true;
                 break;
             }
             case 'o':
-                if (value.empty()) return Mistake("the output file's name is empty");
+                if (*value == '\0') return Mistake("the output file's name is empty");
                 line.output = ::optarg;
                 break;
             case kNumbersOnly:
@@ -156,13 +161,12 @@ CommandLine ReadCommandLine(int argc, char** argv) {
                 line.progress = true;
                 break;
             case ':':
-                return Mistake("option '" + name + "' needs a value");
+                return Mistake("option '%s' needs a value", name);
             default:
-                return Mistake("unknown option '" + name + "'");
+                return Mistake("unknown option '%s'", name);
         }
     }
-    if (::optind < argc)
-        return Mistake(std::string("unexpected argument '") + argv[::optind] + "'");
+    if (::optind < argc) return Mistake("unexpected argument '%s'", argv[::optind]);
     if (!hasChoice || !hasCount || settings.seedMode == 0) {
         return Mistake("give the choice (-c), the count (-n) and the seed (-s or --clock-seed)");
     }

@@ -3,7 +3,7 @@
 // would write for the same entries, without asking anything.
 #pragma once
 
-#include <string>
+#include <array>
 
 #include "dialogue/settings.hpp"
 
@@ -17,7 +17,7 @@ struct CommandLine {
     const char* output = nullptr;  // nullptr: the default results file; "-": standard output
     bool numbersOnly = false;
     bool progress = false;
-    std::string mistake;  // what is wrong, for CommandAction::mistake
+    std::array<char, 160> mistake{};  // what is wrong, for CommandAction::mistake
 };
 
 // Values are taken strictly: whole decimal numbers in range, nothing after them.
