@@ -11,6 +11,8 @@ deb=$(ls "$work"/out/lotrix20_*_*.deb)
 echo "built $(basename "$deb")"
 dpkg-deb --info "$deb" | grep -E '^ (Package|Version|Section|Depends|Architecture):'
 dpkg-deb --info "$deb" | grep -q '^ Depends:.*libc6' || { echo "no libc dependency"; exit 1; }
+# The program needs no C++ runtime library: a lighter start and a smaller footprint.
+if dpkg-deb --info "$deb" | grep -q '^ Depends:.*libstdc'; then echo "depends on libstdc++"; exit 1; fi
 if command -v lintian >/dev/null; then
   # root or not, the same verdict; lintian only warns that it runs as root
   findings=$(lintian --pedantic "$deb" 2>/dev/null | grep -E '^[EW]: ' || true)
