@@ -6,6 +6,8 @@
 #include "dialogue/modes.hpp"
 #include "dialogue/settings.hpp"
 #include "generators/compat.hpp"
+#include "generators/digits.hpp"
+#include "generators/fast_lines.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "generators/unit_real.hpp"
@@ -93,5 +95,38 @@ void LineBatch(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kBatch);
 }
 BENCHMARK(LineBatch)->DenseRange(1, 4)->ArgName("choice");
+
+// Choice 3's lines on each path: the scalar twin (one step and WriteFieldLine a number)
+// and the AVX2 lanes, 4096 lines a round.
+void MinimalStandardScalarPath(benchmark::State& state) {
+    std::int32_t s = 1;
+    for (auto _ : state) {
+        char* out = g_buffer.data();
+        for (std::int32_t i = 0; i < kBatch; ++i) {
+            s = MinimalStandardAdvance(s);
+            out = WriteFieldLine(out, static_cast<std::uint32_t>(s), Sign::none, "\n");
+        }
+        benchmark::DoNotOptimize(out);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(MinimalStandardScalarPath);
+
+void MinimalStandardAvx2Path(benchmark::State& state) {
+    if (!HasAvx2()) {
+        state.SkipWithError("no AVX2 here");
+        return;
+    }
+    std::int32_t s = 1;
+    for (auto _ : state) {
+        char* out = g_buffer.data();
+        kAvx2Lines.minimalStandard(out, kBatch / 8, s, "\n");
+        benchmark::DoNotOptimize(out);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(MinimalStandardAvx2Path);
 
 }  // namespace

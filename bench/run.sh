@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Release and measures the whole program against the textbook loops and dd.
-# Usage: bench/run.sh [COUNT] [ROUNDS]   (defaults: 5000000 numbers, 7 rounds)
+# Usage: bench/run.sh [COUNT] [ROUNDS]   (defaults: 20000000 numbers, 7 rounds)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
@@ -10,9 +10,9 @@ cmake --build "$build" -j2 >/dev/null
 plain="$root/build-bench-plain"
 cmake -S "$root" -B "$plain" -DCMAKE_BUILD_TYPE=Release -DLOTRIX_TESTS=OFF -DLOTRIX_HARDENING=OFF >/dev/null
 cmake --build "$plain" -j2 --target lotrix20 >/dev/null
-scratch=$(mktemp -d "$root/build-bench/scratch.XXXXXX")
+scratch=$(mktemp -d /tmp/lotrix-bench.XXXXXX)  # a file in /tmp, as dd writes it
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
 echo "$(date -u '+%Y-%m-%d'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
 "$build/bench/measure" "$build/lotrix20" "$build/bench/textbook_integers" \
-  "$build/bench/textbook_reals" "${1:-5000000}" "${2:-7}" "$plain/lotrix20"
+  "$build/bench/textbook_reals" "${1:-20000000}" "${2:-7}" "$plain/lotrix20"

@@ -4,6 +4,7 @@
 
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"
+#include "generators/fast_lines.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "generators/unit_real.hpp"
@@ -67,11 +68,41 @@ std::int32_t MakeLines(State& generator, char*& out, std::int32_t count, MakeOne
     return made;
 }
 
+// The vector path where the processor has one, chosen once; the scalar batch makers
+// define the bytes and write what is left.
+const FastLines* const g_fast = ChooseFastLines();
+
+// Numbers per call of the vector path; the key flag is read between calls.
+constexpr std::int32_t kFastBlock = 64;
+
+// Writes whole blocks on the vector path while the flag is down; returns how many lines.
+template <typename WriteBlock>
+std::int32_t FastBlocks(std::int32_t count, WriteBlock writeBlock) {
+    std::int32_t made = 0;
+    while (count - made >= kFastBlock && !g_runAttention.load(std::memory_order_relaxed)) {
+        writeBlock(kFastBlock / 8);
+        made += kFastBlock;
+    }
+    return made;
+}
+
+// The minimal-standard lanes take the states 1..2147483646; the others stay scalar.
+bool InLanes(std::int32_t state) {
+    return state >= 1 && state < kModulus;
+}
+
 std::int32_t CompatLines(char*& out, std::int32_t count, const RunSettings&) {
-    return MakeLines(g_compatState, out, count, [](char* cursor, std::uint32_t& state) {
-        state = CompatAdvance(state);
-        return CompatText(cursor, CompatValue(state));
-    });
+    std::int32_t made = 0;
+    if (g_fast != nullptr) {
+        made = FastBlocks(count, [&out](std::int32_t groups) {
+            g_fast->compat(out, groups, g_compatState, kLineEnd);
+        });
+    }
+    return made +
+           MakeLines(g_compatState, out, count - made, [](char* cursor, std::uint32_t& state) {
+               state = CompatAdvance(state);
+               return CompatText(cursor, CompatValue(state));
+           });
 }
 
 std::int32_t UnitRealLines(char*& out, std::int32_t count, const RunSettings&) {
@@ -82,21 +113,34 @@ std::int32_t UnitRealLines(char*& out, std::int32_t count, const RunSettings&) {
 }
 
 std::int32_t MinimalStandardLines(char*& out, std::int32_t count, const RunSettings&) {
-    return MakeLines(g_minimalStandardState, out, count, [](char* cursor, std::int32_t& state) {
-        state = MinimalStandardAdvance(state);
-        return MinimalStandardText(cursor, state);
-    });
+    std::int32_t made = 0;
+    if (g_fast != nullptr && InLanes(g_minimalStandardState)) {
+        made = FastBlocks(count, [&out](std::int32_t groups) {
+            g_fast->minimalStandard(out, groups, g_minimalStandardState, kLineEnd);
+        });
+    }
+    return made + MakeLines(g_minimalStandardState, out, count - made,
+                            [](char* cursor, std::int32_t& state) {
+                                state = MinimalStandardAdvance(state);
+                                return MinimalStandardText(cursor, state);
+                            });
 }
 
 // The dialogue lets only lower < upper, at most 2147483647 values apart, through to a run.
 std::int32_t IntervalLines(char*& out, std::int32_t count, const RunSettings& settings) {
     const std::int32_t lower = settings.lower;
     const auto width = static_cast<std::int32_t>(IntervalWidth(lower, settings.upper));
-    return MakeLines(g_minimalStandardState, out, count,
-                     [lower, width](char* cursor, std::int32_t& state) {
-                         state = MinimalStandardAdvance(state);
-                         return IntervalText(cursor, IntervalValue(lower, width, state));
-                     });
+    std::int32_t made = 0;
+    if (g_fast != nullptr && InLanes(g_minimalStandardState)) {
+        made = FastBlocks(count, [&out, lower, width](std::int32_t groups) {
+            g_fast->interval(out, groups, g_minimalStandardState, lower, width, kLineEnd);
+        });
+    }
+    return made + MakeLines(g_minimalStandardState, out, count - made,
+                            [lower, width](char* cursor, std::int32_t& state) {
+                                state = MinimalStandardAdvance(state);
+                                return IntervalText(cursor, IntervalValue(lower, width, state));
+                            });
 }
 
 void SeedCompatWithRunSeed(const RunSettings& settings) {

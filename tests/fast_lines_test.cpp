@@ -1,0 +1,128 @@
+// The vector path of the integer rows against its scalar twin, byte for byte: the digit
+// writer on every 32-bit magnitude, and long streams of each row. Where the processor
+// lacks the vector unit the path is never chosen, and these tests say so and skip.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "generators/compat.hpp"
+#include "generators/digits.hpp"
+#include "generators/fast_lines.hpp"
+#include "generators/interval.hpp"
+#include "generators/minimal_standard.hpp"
+
+namespace lotrix {
+namespace {
+
+// Sanitized and unoptimised builds check a sample; the others every value.
+#if defined(NDEBUG)
+constexpr std::uint64_t kStride = 1;
+constexpr std::int32_t kStreamGroups = 20'000'000 / 8;
+#else
+constexpr std::uint64_t kStride = 9973;
+constexpr std::int32_t kStreamGroups = 200'000 / 8;
+#endif
+
+class FastLinesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!HasAvx2()) GTEST_SKIP() << "no AVX2 here: the scalar path is the only one";
+    }
+};
+
+TEST_F(FastLinesTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
+    std::uint32_t magnitudes[8];
+    const char unsigned8[8] = {}, signs[8] = {'+', '-', '+', '-', '-', '+', '-', '+'};
+    char vector[8 * 14 + 16], scalar[8 * 14 + 16];
+    for (const std::string_view lineEnd : {"\n", "\r\n"}) {
+        const std::size_t length = 8 * (kFieldWidth + lineEnd.size());
+        for (std::uint64_t first = 0; first < (std::uint64_t{1} << 32); first += 8 * kStride) {
+            for (int i = 0; i < 8; ++i)
+                magnitudes[i] =
+                    static_cast<std::uint32_t>(first + static_cast<std::uint64_t>(i) * kStride);
+            // Signs on every 64th block: their places depend on the digit count, not the digits.
+            const bool signable = magnitudes[7] <= 0x8000'0000u && magnitudes[0] <= 0x8000'0000u &&
+                                  (first / (8 * kStride)) % 64 == 0;
+            for (const char* sign : {unsigned8, signable ? signs : unsigned8}) {
+                kAvx2Lines.fieldLines(vector, magnitudes, sign, lineEnd);
+                char* at = scalar;
+                for (int i = 0; i < 8; ++i) {
+                    const Sign s = sign[i] == '+'   ? Sign::plus
+                                   : sign[i] == '-' ? Sign::minus
+                                                    : Sign::none;
+                    at = WriteFieldLine(at, magnitudes[i], s, lineEnd);
+                }
+                ASSERT_EQ(std::memcmp(vector, scalar, length), 0)
+                    << "from " << magnitudes[0] << ": '" << std::string(vector, length) << "' vs '"
+                    << std::string(scalar, length) << "'";
+            }
+            if (lineEnd.size() == 2 && first > 100'000'000)
+                break;  // CR LF: the layout, not every value
+        }
+    }
+}
+
+// A long stream of one row, in blocks as the run makes them, against the scalar twin.
+template <typename Vector, typename Scalar>
+void ExpectSameStream(Vector vector, Scalar scalar) {
+    constexpr std::int32_t kGroupsPerBlock = 4096;
+    std::vector<char> fast(kGroupsPerBlock * 8 * 13 + 16), plain(fast.size());
+    for (std::int32_t done = 0; done < kStreamGroups; done += kGroupsPerBlock) {
+        char* out = fast.data();
+        vector(out, kGroupsPerBlock);
+        char* end = plain.data();
+        for (int i = 0; i < kGroupsPerBlock * 8; ++i)
+            end = scalar(end);
+        ASSERT_EQ(out - fast.data(), end - plain.data());
+        ASSERT_EQ(
+            std::memcmp(fast.data(), plain.data(), static_cast<std::size_t>(end - plain.data())), 0)
+            << "block from group " << done;
+    }
+}
+
+TEST_F(FastLinesTest, EachIntegerRowsStreamMatchesTheScalarOne) {
+    std::int32_t fastState = 1, plainState = 1;
+    ExpectSameStream(
+        [&](char*& out, std::int32_t groups) {
+            kAvx2Lines.minimalStandard(out, groups, fastState, "\n");
+        },
+        [&](char* out) {
+            plainState = MinimalStandardAdvance(plainState);
+            return WriteFieldLine(out, static_cast<std::uint32_t>(plainState), Sign::none, "\n");
+        });
+    EXPECT_EQ(fastState, plainState);
+    std::uint32_t fastCompat = 1, plainCompat = 1;
+    ExpectSameStream(
+        [&](char*& out, std::int32_t groups) { kAvx2Lines.compat(out, groups, fastCompat, "\n"); },
+        [&](char* out) {
+            plainCompat = CompatAdvance(plainCompat);
+            return WriteFieldLine(out, static_cast<std::uint32_t>(CompatValue(plainCompat)),
+                                  Sign::none, "\n");
+        });
+    EXPECT_EQ(fastCompat, plainCompat);
+    const std::pair<std::int32_t, std::int32_t> bounds[] = {
+        {1, 10},         {-3, 2},         {-500000, 499999},
+        {0, 1073741824}, {INT32_MIN, -2}, {-1073741824, 1073741822}};
+    for (const auto& [lower, upper] : bounds) {
+        const auto width = static_cast<std::int32_t>(IntervalWidth(lower, upper));
+        std::int32_t fastR = 2147483646, plainR = 2147483646;
+        ExpectSameStream(
+            [&](char*& out, std::int32_t groups) {
+                kAvx2Lines.interval(out, groups, fastR, lower, width, "\n");
+            },
+            [&](char* out) {
+                plainR = MinimalStandardAdvance(plainR);
+                const std::int32_t value = IntervalValue(lower, width, plainR);
+                const auto bits = static_cast<std::uint32_t>(value);
+                return WriteFieldLine(out, value < 0 ? 0u - bits : bits,
+                                      value < 0 ? Sign::minus : Sign::plus, "\n");
+            });
+        EXPECT_EQ(fastR, plainR) << lower << " " << upper;
+    }
+}
+
+}  // namespace
+}  // namespace lotrix
