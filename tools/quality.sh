@@ -8,7 +8,8 @@
 #   COUNT  numbers per histogram and pair plot (default 1000000)
 #   OUT    where the report goes (default doc/; the pictures go in OUT/quality/)
 # DIEHARDER_TESTS overrides the battery (dieharder test numbers, blank-separated);
-# ZOOM_COUNT the numbers drawn for the lattice plots (default 10000000).
+# ZOOM_COUNT the numbers drawn for the lattice plots (default 10000000); LOTRIX20 the
+# program to use (default build/lotrix20).
 # Needs: gnuplot-nox, dieharder, ent (Debian), g++, and the program (built here if missing).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +20,7 @@ tests=${DIEHARDER_TESTS:-0 1 2 3 4 8 9 15 17 100 101 102 202 203}
 zoom=${ZOOM_COUNT:-10000000}
 seed=20261207
 M=2147483647
-lotrix=$root/build/lotrix20
+lotrix=${LOTRIX20:-$root/build/lotrix20}
 [ -x "$lotrix" ] || { cmake -S "$root" -B "$root/build" >/dev/null && cmake --build "$root/build" --target lotrix20 >/dev/null; }
 for tool in gnuplot dieharder ent g++; do
   command -v $tool >/dev/null || { echo "quality.sh needs $tool (apt-get install -y gnuplot-nox dieharder ent)"; exit 2; }
