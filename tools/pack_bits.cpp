@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
     while (std::fgets(line, sizeof line, stdin) != nullptr) {
         std::uint64_t value = 0;
         if (real) {
-            value = static_cast<std::uint64_t>(std::strtod(line, nullptr) * static_cast<double>(mask + 1));
+            value = static_cast<std::uint64_t>(std::strtod(line, nullptr) *
+                                               static_cast<double>(mask + 1));
         } else {
             value = static_cast<std::uint64_t>(std::strtoll(line, nullptr, 10));
         }
