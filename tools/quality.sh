@@ -9,7 +9,7 @@
 #   OUT    where the report goes (default doc/; the pictures go in OUT/quality/)
 # DIEHARDER_TESTS overrides the battery (dieharder test numbers, blank-separated);
 # ZOOM_COUNT the numbers drawn for the lattice plots (default 10000000); LOTRIX20 the
-# program to use (default build/lotrix20).
+# program to use (default build/lotrix20); PICTURES_ONLY=1 redraws the pictures alone.
 # Needs: gnuplot-nox, dieharder, ent (Debian), g++, and the program (built here if missing).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -57,7 +57,7 @@ plot_choice() {
   numbers "$choice" "$count" >"$work/numbers"
   # 100 bins over [low, high]; integers count by how many of them fall in each bin.
   awk -v low="$low" -v high="$high" -v n="$count" -v integer=$([ "$choice" = 2 ] && echo 0 || echo 1) '
-    { b = int(($1 - low) / (high - low + integer) * 100); if (b > 99) b = 99; hits[b]++ }
+    { b = int(($1 - low) * 100 / (high - low + integer)); if (b > 99) b = 99; hits[b]++ }
     END {
       for (b = 0; b < 100; b++) {
         from = low + b * (high - low + integer) / 100; to = low + (b + 1) * (high - low + integer) / 100
@@ -132,6 +132,7 @@ plot_zoom 1 "-c 1" 16 "Choice 1: successive pairs with x_i below 16, from the fi
 plot_zoom 2 "-c 2" 0.0012 "Choice 2: successive pairs with x_i below 0.0012: the lines of the lattice"
 plot_zoom 3 "-c 3" 2560000 "Choice 3: successive pairs with x_i below 2560000: the lines of 16807 x mod (2^31-1)"
 plot_zoom 4 "-c 4 -l 0 -u 2147483646" 2560000 "Choice 4 (bounds 0 to 2147483646): the same lattice"
+[ -z "${PICTURES_ONLY:-}" ] || exit 0
 
 for choice in 1 2 3 4; do
   battery "$choice" >"$work/battery$choice"
