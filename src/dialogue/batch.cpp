@@ -1,5 +1,7 @@
 #include "dialogue/batch.hpp"
 
+#include <string_view>
+
 #include "dialogue/run.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"

@@ -1,6 +1,5 @@
 #include "dialogue/dialogue.hpp"
 
-#include <algorithm>
 #include <climits>
 
 #include "dialogue/modes.hpp"
@@ -11,7 +10,6 @@
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
-#include "platform/results_file.hpp"
 #include "platform/terminal.hpp"
 
 namespace lotrix {
