@@ -68,10 +68,20 @@ inline bool WaitForKeyMode(PtySession& session, KeyMode mode,
     return true;
 }
 
-// Waits until a run is under way and reading keys.
+// Waits until a run is under way, reading keys, and has written numbers: into a results
+// file, until its first block has reached it; into a device, which shows nothing, a while.
 inline void WaitForRun(PtySession& session) {
     ASSERT_TRUE(WaitForScreen(session, kRunning)) << session.screen;
     ASSERT_TRUE(WaitForKeyMode(session, KeyMode::run));
+    if (!std::filesystem::is_regular_file("lotrix20.txt")) {
+        std::this_thread::sleep_for(20ms);
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::filesystem::file_size("lotrix20.txt") == 0) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no numbers reached the file";
+        std::this_thread::sleep_for(1ms);
+    }
 }
 
 // Answers the closing prompt as a person would: once the program waits for the key, not

@@ -113,7 +113,7 @@ TEST_F(Surroundings, AFifoCannotHoldTheProgram) {
 TEST_F(Surroundings, ASignalIgnoredAtStartStaysIgnored) {
     std::filesystem::create_symlink("/dev/null", "lotrix20.txt");
     session_ = StartUnderPty(kLongRun, {.setup = [] { ::signal(SIGHUP, SIG_IGN); }});  // nohup
-    ASSERT_TRUE(WaitForScreen(session_, kRunning));
+    WaitForRun(session_);
     ::kill(session_.pid, SIGHUP);
     StopTheRunWithAKeyAndClose(session_);
 }
