@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <string>
 
 #include "dialogue/modes.hpp"
 #include "dialogue/settings.hpp"
@@ -113,20 +114,36 @@ void MinimalStandardScalarPath(benchmark::State& state) {
 }
 BENCHMARK(MinimalStandardScalarPath);
 
-void MinimalStandardAvx2Path(benchmark::State& state) {
-    if (!HasAvx2()) {
-        state.SkipWithError("no AVX2 here");
+// The integer rows' lines on each vector path, 4096 lines a round: choice 3, choice 1
+// and choice 4 with the bounds of PrepareRow.
+void VectorPath(benchmark::State& state, const FastLines* path, std::int32_t choice) {
+    if (path->minimalStandard == nullptr || !path->runsHere()) {
+        state.SkipWithError("not supported here");
         return;
     }
     std::int32_t s = 1;
+    std::uint32_t compat = 1;
     for (auto _ : state) {
         char* out = g_buffer.data();
-        kAvx2Lines.minimalStandard(out, kBatch / 8, s, "\n");
+        if (choice == 3) path->minimalStandard(out, kBatch, s, "\n");
+        if (choice == 1) path->compat(out, kBatch, compat, "\n");
+        if (choice == 4) path->interval(out, kBatch, s, -1000, 1001001, "\n");
         benchmark::DoNotOptimize(out);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * kBatch);
 }
-BENCHMARK(MinimalStandardAvx2Path);
+
+[[maybe_unused]] const bool g_registered = [] {
+    for (const FastLines* path : kVectorPaths) {
+        for (const std::int32_t choice : {3, 1, 4}) {
+            benchmark::RegisterBenchmark(
+                (std::string("VectorPath/") + path->name + "/choice:" + std::to_string(choice))
+                    .c_str(),
+                VectorPath, path, choice);
+        }
+    }
+    return true;
+}();
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The vector path of the integer rows against its scalar twin, byte for byte: the digit
-// writer on every 32-bit magnitude, and long streams of each row. Where the processor
-// lacks the vector unit the path is never chosen, and these tests say so and skip.
+// Each vector path of the integer rows against its scalar twin, byte for byte: the digit
+// writer on every 32-bit magnitude, and long streams of each row. A path the processor
+// lacks is never chosen, and its tests say so and skip.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,36 +20,47 @@ namespace {
 // Sanitized and unoptimised builds check a sample; the others every value.
 #if defined(NDEBUG)
 constexpr std::uint64_t kStride = 1;
-constexpr std::int32_t kStreamGroups = 20'000'000 / 8;
+constexpr std::int32_t kStreamLines = 20'000'000;
 #else
 constexpr std::uint64_t kStride = 9973;
-constexpr std::int32_t kStreamGroups = 200'000 / 8;
+constexpr std::int32_t kStreamLines = 200'000;
 #endif
 
-class FastLinesTest : public ::testing::Test {
+class FastLinesTest : public ::testing::TestWithParam<const FastLines*> {
   protected:
     void SetUp() override {
-        if (!HasAvx2()) GTEST_SKIP() << "no AVX2 here: the scalar path is the only one";
+        if (GetParam()->minimalStandard == nullptr || !GetParam()->runsHere())
+            GTEST_SKIP() << "no " << GetParam()->name << " here";
     }
+    const FastLines& path = *GetParam();
 };
 
-TEST_F(FastLinesTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
-    std::uint32_t magnitudes[8];
-    const char unsigned8[8] = {}, signs[8] = {'+', '-', '+', '-', '-', '+', '-', '+'};
-    char vector[8 * 14 + 16], scalar[8 * 14 + 16];
+INSTANTIATE_TEST_SUITE_P(EachPath, FastLinesTest, ::testing::ValuesIn(kVectorPaths),
+                         [](const auto& info) {
+                             return info.param->lanes == 16 ? "Avx512" : "Avx2";
+                         });
+
+TEST_P(FastLinesTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
+    const auto lanes = static_cast<std::uint64_t>(path.lanes);
+    std::uint32_t magnitudes[kFastUnit];
+    const char noSigns[kFastUnit] = {};
+    const char signs[kFastUnit] = {'+', '-', '+', '-', '-', '+', '-', '+',
+                                   '-', '-', '+', '+', '-', '+', '+', '-'};
+    char vector[kFastUnit * 14 + 64], scalar[kFastUnit * 14 + 64];
     for (const std::string_view lineEnd : {"\n", "\r\n"}) {
-        const std::size_t length = 8 * (kFieldWidth + lineEnd.size());
-        for (std::uint64_t first = 0; first < (std::uint64_t{1} << 32); first += 8 * kStride) {
-            for (int i = 0; i < 8; ++i)
-                magnitudes[i] =
-                    static_cast<std::uint32_t>(first + static_cast<std::uint64_t>(i) * kStride);
+        const std::size_t length = lanes * (kFieldWidth + lineEnd.size());
+        for (std::uint64_t first = 0; first < (std::uint64_t{1} << 32); first += lanes * kStride) {
+            for (std::uint64_t i = 0; i < lanes; ++i)
+                magnitudes[i] = static_cast<std::uint32_t>(first + i * kStride);
             // Signs on every 64th block: their places depend on the digit count, not the digits.
-            const bool signable = magnitudes[7] <= 0x8000'0000u && magnitudes[0] <= 0x8000'0000u &&
-                                  (first / (8 * kStride)) % 64 == 0;
-            for (const char* sign : {unsigned8, signable ? signs : unsigned8}) {
-                kAvx2Lines.fieldLines(vector, magnitudes, sign, lineEnd);
+            const bool signable = magnitudes[lanes - 1] <= 0x8000'0000u &&
+                                  magnitudes[0] <= 0x8000'0000u &&
+                                  (first / (lanes * kStride)) % 64 == 0;
+            for (const char* sign : {noSigns, signs}) {
+                if (sign == signs && !signable) break;
+                path.fieldLines(vector, magnitudes, sign, lineEnd);
                 char* at = scalar;
-                for (int i = 0; i < 8; ++i) {
+                for (std::uint64_t i = 0; i < lanes; ++i) {
                     const Sign s = sign[i] == '+'   ? Sign::plus
                                    : sign[i] == '-' ? Sign::minus
                                                     : Sign::none;
@@ -68,27 +79,25 @@ TEST_F(FastLinesTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
 // A long stream of one row, in blocks as the run makes them, against the scalar twin.
 template <typename Vector, typename Scalar>
 void ExpectSameStream(Vector vector, Scalar scalar) {
-    constexpr std::int32_t kGroupsPerBlock = 4096;
-    std::vector<char> fast(kGroupsPerBlock * 8 * 13 + 16), plain(fast.size());
-    for (std::int32_t done = 0; done < kStreamGroups; done += kGroupsPerBlock) {
+    constexpr std::int32_t kLinesPerBlock = 4096 * kFastUnit;
+    std::vector<char> fast(kLinesPerBlock * 13 + 64), plain(fast.size());
+    for (std::int32_t done = 0; done < kStreamLines; done += kLinesPerBlock) {
         char* out = fast.data();
-        vector(out, kGroupsPerBlock);
+        vector(out, kLinesPerBlock);
         char* end = plain.data();
-        for (int i = 0; i < kGroupsPerBlock * 8; ++i)
+        for (int i = 0; i < kLinesPerBlock; ++i)
             end = scalar(end);
         ASSERT_EQ(out - fast.data(), end - plain.data());
         ASSERT_EQ(
             std::memcmp(fast.data(), plain.data(), static_cast<std::size_t>(end - plain.data())), 0)
-            << "block from group " << done;
+            << "block from line " << done;
     }
 }
 
-TEST_F(FastLinesTest, EachIntegerRowsStreamMatchesTheScalarOne) {
+TEST_P(FastLinesTest, EachIntegerRowsStreamMatchesTheScalarOne) {
     std::int32_t fastState = 1, plainState = 1;
     ExpectSameStream(
-        [&](char*& out, std::int32_t groups) {
-            kAvx2Lines.minimalStandard(out, groups, fastState, "\n");
-        },
+        [&](char*& out, std::int32_t lines) { path.minimalStandard(out, lines, fastState, "\n"); },
         [&](char* out) {
             plainState = MinimalStandardAdvance(plainState);
             return WriteFieldLine(out, static_cast<std::uint32_t>(plainState), Sign::none, "\n");
@@ -96,7 +105,7 @@ TEST_F(FastLinesTest, EachIntegerRowsStreamMatchesTheScalarOne) {
     EXPECT_EQ(fastState, plainState);
     std::uint32_t fastCompat = 1, plainCompat = 1;
     ExpectSameStream(
-        [&](char*& out, std::int32_t groups) { kAvx2Lines.compat(out, groups, fastCompat, "\n"); },
+        [&](char*& out, std::int32_t lines) { path.compat(out, lines, fastCompat, "\n"); },
         [&](char* out) {
             plainCompat = CompatAdvance(plainCompat);
             return WriteFieldLine(out, static_cast<std::uint32_t>(CompatValue(plainCompat)),
@@ -110,8 +119,8 @@ TEST_F(FastLinesTest, EachIntegerRowsStreamMatchesTheScalarOne) {
         const auto width = static_cast<std::int32_t>(IntervalWidth(lower, upper));
         std::int32_t fastR = 2147483646, plainR = 2147483646;
         ExpectSameStream(
-            [&](char*& out, std::int32_t groups) {
-                kAvx2Lines.interval(out, groups, fastR, lower, width, "\n");
+            [&](char*& out, std::int32_t lines) {
+                path.interval(out, lines, fastR, lower, width, "\n");
             },
             [&](char* out) {
                 plainR = MinimalStandardAdvance(plainR);

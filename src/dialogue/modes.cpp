@@ -74,13 +74,14 @@ const FastLines* const g_fast = ChooseFastLines();
 
 // Numbers per call of the vector path; the key flag is read between calls.
 constexpr std::int32_t kFastBlock = 64;
+static_assert(kFastBlock % kFastUnit == 0);
 
 // Writes whole blocks on the vector path while the flag is down; returns how many lines.
 template <typename WriteBlock>
 std::int32_t FastBlocks(std::int32_t count, WriteBlock writeBlock) {
     std::int32_t made = 0;
     while (count - made >= kFastBlock && !g_runAttention.load(std::memory_order_relaxed)) {
-        writeBlock(kFastBlock / 8);
+        writeBlock(kFastBlock);
         made += kFastBlock;
     }
     return made;
@@ -94,8 +95,8 @@ bool InLanes(std::int32_t state) {
 std::int32_t CompatLines(char*& out, std::int32_t count, const RunSettings&) {
     std::int32_t made = 0;
     if (g_fast != nullptr) {
-        made = FastBlocks(count, [&out](std::int32_t groups) {
-            g_fast->compat(out, groups, g_compatState, kLineEnd);
+        made = FastBlocks(count, [&out](std::int32_t lines) {
+            g_fast->compat(out, lines, g_compatState, kLineEnd);
         });
     }
     return made +
@@ -115,8 +116,8 @@ std::int32_t UnitRealLines(char*& out, std::int32_t count, const RunSettings&) {
 std::int32_t MinimalStandardLines(char*& out, std::int32_t count, const RunSettings&) {
     std::int32_t made = 0;
     if (g_fast != nullptr && InLanes(g_minimalStandardState)) {
-        made = FastBlocks(count, [&out](std::int32_t groups) {
-            g_fast->minimalStandard(out, groups, g_minimalStandardState, kLineEnd);
+        made = FastBlocks(count, [&out](std::int32_t lines) {
+            g_fast->minimalStandard(out, lines, g_minimalStandardState, kLineEnd);
         });
     }
     return made + MakeLines(g_minimalStandardState, out, count - made,
@@ -132,8 +133,8 @@ std::int32_t IntervalLines(char*& out, std::int32_t count, const RunSettings& se
     const auto width = static_cast<std::int32_t>(IntervalWidth(lower, settings.upper));
     std::int32_t made = 0;
     if (g_fast != nullptr && InLanes(g_minimalStandardState)) {
-        made = FastBlocks(count, [&out, lower, width](std::int32_t groups) {
-            g_fast->interval(out, groups, g_minimalStandardState, lower, width, kLineEnd);
+        made = FastBlocks(count, [&out, lower, width](std::int32_t lines) {
+            g_fast->interval(out, lines, g_minimalStandardState, lower, width, kLineEnd);
         });
     }
     return made + MakeLines(g_minimalStandardState, out, count - made,

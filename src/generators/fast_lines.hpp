@@ -7,40 +7,74 @@
 // without the vector unit (or another architecture) keeps the scalar path.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace lotrix {
 
-// Each writes `groups` x 8 lines of its row at `out` (up to 16 bytes past the last line
-// may be stored to), leaves `out` at their end and advances the state by as many steps.
-// The minimal-standard rows need a state in 1..2147483646 (the scalar path takes the
-// others); `lineEnd` is one or two bytes.
+// Each writes `lines` lines of its row at `out` (a multiple of kFastUnit; up to 64 bytes
+// past the last line may be stored to), leaves `out` at their end and advances the state
+// by as many steps. The minimal-standard rows need a state in 1..2147483646 (the scalar
+// path takes the others); `lineEnd` is one or two bytes.
 struct FastLines {
-    void (*minimalStandard)(char*& out, std::int32_t groups, std::int32_t& state,
+    const char* name;
+    bool (*runsHere)();  // whether this processor has what the path needs
+    std::int32_t lanes;  // lines made together
+    void (*minimalStandard)(char*& out, std::int32_t lines, std::int32_t& state,
                             std::string_view lineEnd);
-    void (*compat)(char*& out, std::int32_t groups, std::uint32_t& state, std::string_view lineEnd);
-    void (*interval)(char*& out, std::int32_t groups, std::int32_t& state, std::int32_t lower,
+    void (*compat)(char*& out, std::int32_t lines, std::uint32_t& state, std::string_view lineEnd);
+    void (*interval)(char*& out, std::int32_t lines, std::int32_t& state, std::int32_t lower,
                      std::int32_t width, std::string_view lineEnd);
-    // The digit writer alone: eight lines for eight magnitudes and their signs ('+', '-',
-    // or 0 for none), as WriteFieldLine writes them one by one.
+    // The digit writer alone: `lanes` lines for as many magnitudes and their signs ('+',
+    // '-', or 0 for none), as WriteFieldLine writes them one by one.
     void (*fieldLines)(char* out, const std::uint32_t* magnitudes, const char* signs,
                        std::string_view lineEnd);
 };
 
+// Every path's line counts are multiples of this.
+constexpr std::int32_t kFastUnit = 16;
+
+// The vector paths, fastest first, for the choice at start and for tests to reach each
+// one directly.
+extern const FastLines kAvx512Lines;
+extern const FastLines kAvx2Lines;
+[[nodiscard]] bool HasAvx512();
+[[nodiscard]] bool HasAvx2();
+inline const FastLines* const kVectorPaths[] = {&kAvx512Lines, &kAvx2Lines};
+
 // The fastest path the processor supports; nullptr when only the scalar one.
 [[nodiscard]] const FastLines* ChooseFastLines();
 
-// The AVX2 path, for tests to reach directly; HasAvx2() says whether it may run here.
-extern const FastLines kAvx2Lines;
-[[nodiscard]] bool HasAvx2();
-
-// The generators' jump-ahead constants for eight steps.
-inline constexpr std::uint32_t kMinimalStandardJump8 = [] {
+// The generators in lanes: lane i of a block holds the state i + 1 steps after the one
+// before the block, so the lanes read in order are the scalar sequence, and every lane
+// jumps by the block's length at once (the last lane's constants).
+// Minimal standard: s * 16807^(i+1) mod (2^31 - 1).
+template <std::size_t kLanes>
+inline constexpr std::array<std::uint32_t, kLanes> kMinimalStandardPowers = [] {
+    std::array<std::uint32_t, kLanes> powers{};
     std::uint64_t power = 1;
-    for (int i = 0; i < 8; ++i)
+    for (auto& p : powers) {
         power = power * 16807 % 2147483647;
-    return static_cast<std::uint32_t>(power);
+        p = static_cast<std::uint32_t>(power);
+    }
+    return powers;
+}();
+
+// Compatibility: s * a^(i+1) + c * (a^i + ... + 1), modulo 2^32: the multipliers, then
+// the increments.
+template <std::size_t kLanes>
+inline constexpr std::array<std::array<std::uint32_t, kLanes>, 2> kCompatSteps = [] {
+    std::array<std::array<std::uint32_t, kLanes>, 2> steps{};
+    std::uint32_t a = 1, c = 0;
+    for (std::size_t i = 0; i < kLanes; ++i) {
+        a *= 214013u;
+        c = c * 214013u + 2531011u;
+        steps[0][i] = a;
+        steps[1][i] = c;
+    }
+    return steps;
 }();
 
 }  // namespace lotrix

@@ -1,5 +1,6 @@
 // The AVX2 path of the integer rows' lines. Compiled for AVX2 function by function (the
 // rest of the program stays baseline x86-64) and chosen only where the processor has it.
+#include <array>
 #include <cstring>
 
 #include "generators/compat.hpp"
@@ -118,14 +119,17 @@ LOTRIX_AVX2 void WriteEightLines(char* out, __m256i magnitude, __m256i sign,
     }
 }
 
-// The next eight states of a lane vector: each times 16807^8, modulo 2^31 - 1, by the
-// Mersenne fold (p & M) + (p >> 31) and one conditional subtraction.
-LOTRIX_AVX2 __m256i MinimalStandardJump(__m256i states) {
-    const Products p = MultiplyLanes(states, _mm256_set1_epi64x(kMinimalStandardJump8));
+// Each lane's state times its multiplier modulo 2^31 - 1, by the Mersenne fold
+// (p & M) + (p >> 31) and one conditional subtraction.
+LOTRIX_AVX2 __m256i MultiplyModulo(__m256i states, __m256i multipliers) {
     const __m256i m = _mm256_set1_epi64x(kModulus);
+    const __m256i evenProduct = _mm256_mul_epu32(states, multipliers);
+    const __m256i oddProduct =
+        _mm256_mul_epu32(_mm256_srli_epi64(states, 32), _mm256_srli_epi64(multipliers, 32));
     const __m256i even =
-        _mm256_add_epi64(_mm256_and_si256(p.even, m), _mm256_srli_epi64(p.even, 31));
-    const __m256i odd = _mm256_add_epi64(_mm256_and_si256(p.odd, m), _mm256_srli_epi64(p.odd, 31));
+        _mm256_add_epi64(_mm256_and_si256(evenProduct, m), _mm256_srli_epi64(evenProduct, 31));
+    const __m256i odd =
+        _mm256_add_epi64(_mm256_and_si256(oddProduct, m), _mm256_srli_epi64(oddProduct, 31));
     const __m256i folded = JoinLanes(even, odd);
     return _mm256_min_epu32(folded, _mm256_sub_epi32(folded, _mm256_set1_epi32(kModulus)));
 }
@@ -139,70 +143,68 @@ LOTRIX_AVX2 __m256i ScaledQuotient(__m256i product) {
     return _mm256_sub_epi64(high, _mm256_cmpgt_epi64(sum, _mm256_set1_epi64x(kModulus - 1)));
 }
 
-// Eight lanes holding the next eight states after `state`, in order.
-template <typename Step, typename State>
-LOTRIX_AVX2 __m256i FirstLanes(State state, Step step) {
-    alignas(32) std::uint32_t lanes[8];
-    for (auto& lane : lanes) {
-        state = step(state);
-        lane = static_cast<std::uint32_t>(state);
-    }
-    return _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
+LOTRIX_AVX2 __m256i Load(const std::array<std::uint32_t, 8>& words) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words.data()));
+}
+
+// The minimal-standard lanes of the block after `state`, and their jump to the next block.
+struct MinimalStandardLanes {
+    __m256i lanes, jump;
+};
+LOTRIX_AVX2 MinimalStandardLanes FirstMinimalStandardLanes(std::int32_t state) {
+    constexpr auto& powers = kMinimalStandardPowers<8>;
+    return {MultiplyModulo(_mm256_set1_epi32(state), Load(powers)),
+            _mm256_set1_epi32(static_cast<int>(powers.back()))};
 }
 
 LOTRIX_AVX2 std::int32_t LastLane(__m256i lanes) {
     return _mm256_extract_epi32(lanes, 7);
 }
 
-[[gnu::target("avx2")]] void MinimalStandardAvx2(char*& out, std::int32_t groups,
+[[gnu::target("avx2")]] void MinimalStandardAvx2(char*& out, std::int32_t lines,
                                                  std::int32_t& state, std::string_view lineEnd) {
-    __m256i lanes = FirstLanes(state, MinimalStandardStepFast);
+    auto [lanes, jump] = FirstMinimalStandardLanes(state);
+    __m256i written = lanes;
     const auto stride = static_cast<std::ptrdiff_t>(8 * (kFieldWidth + lineEnd.size()));
-    for (std::int32_t g = 0; g < groups; ++g) {
+    for (std::int32_t done = 0; done < lines; done += 8) {
         WriteEightLines(out, lanes, _mm256_setzero_si256(), lineEnd);
         out += stride;
-        state = LastLane(lanes);
-        lanes = MinimalStandardJump(lanes);
+        written = lanes;
+        lanes = MultiplyModulo(lanes, jump);
     }
+    if (lines > 0) state = LastLane(written);
 }
 
-// The compatibility generator's eight-step jump: state * a^8 + c * (a^7 + ... + 1).
-constexpr std::uint32_t kCompatJumpMultiplier = [] {
-    std::uint32_t a = 1;
-    for (int i = 0; i < 8; ++i)
-        a *= 214013u;
-    return a;
-}();
-constexpr std::uint32_t kCompatJumpIncrement = [] {
-    std::uint32_t c = 0;
-    for (int i = 0; i < 8; ++i)
-        c = c * 214013u + 2531011u;
-    return c;
-}();
-
-[[gnu::target("avx2")]] void CompatAvx2(char*& out, std::int32_t groups, std::uint32_t& state,
+[[gnu::target("avx2")]] void CompatAvx2(char*& out, std::int32_t lines, std::uint32_t& state,
                                         std::string_view lineEnd) {
-    __m256i lanes = FirstLanes(state, CompatAdvance);
-    const __m256i multiplier = _mm256_set1_epi32(static_cast<int>(kCompatJumpMultiplier));
-    const __m256i increment = _mm256_set1_epi32(static_cast<int>(kCompatJumpIncrement));
+    constexpr auto& multipliers = kCompatSteps<8>[0];
+    constexpr auto& increments = kCompatSteps<8>[1];
+    __m256i lanes = _mm256_add_epi32(
+        _mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(state)), Load(multipliers)),
+        Load(increments));
+    const __m256i multiplier = _mm256_set1_epi32(static_cast<int>(multipliers.back()));
+    const __m256i increment = _mm256_set1_epi32(static_cast<int>(increments.back()));
+    __m256i written = lanes;
     const auto stride = static_cast<std::ptrdiff_t>(8 * (kFieldWidth + lineEnd.size()));
-    for (std::int32_t g = 0; g < groups; ++g) {
+    for (std::int32_t done = 0; done < lines; done += 8) {
         const __m256i values =
             _mm256_and_si256(_mm256_srli_epi32(lanes, 16), _mm256_set1_epi32(0x7FFF));
         WriteEightLines(out, values, _mm256_setzero_si256(), lineEnd);
         out += stride;
-        state = static_cast<std::uint32_t>(LastLane(lanes));
+        written = lanes;
         lanes = _mm256_add_epi32(_mm256_mullo_epi32(lanes, multiplier), increment);
     }
+    if (lines > 0) state = static_cast<std::uint32_t>(LastLane(written));
 }
 
-[[gnu::target("avx2")]] void IntervalAvx2(char*& out, std::int32_t groups, std::int32_t& state,
+[[gnu::target("avx2")]] void IntervalAvx2(char*& out, std::int32_t lines, std::int32_t& state,
                                           std::int32_t lower, std::int32_t width,
                                           std::string_view lineEnd) {
-    __m256i lanes = FirstLanes(state, MinimalStandardStepFast);
+    auto [lanes, jump] = FirstMinimalStandardLanes(state);
+    __m256i written = lanes;
     const __m256i widths = _mm256_set1_epi64x(static_cast<std::uint32_t>(width));
     const auto stride = static_cast<std::ptrdiff_t>(8 * (kFieldWidth + lineEnd.size()));
-    for (std::int32_t g = 0; g < groups; ++g) {
+    for (std::int32_t done = 0; done < lines; done += 8) {
         const Products p = MultiplyLanes(lanes, widths);
         const __m256i offset = JoinLanes(ScaledQuotient(p.even), ScaledQuotient(p.odd));
         const __m256i value = _mm256_add_epi32(_mm256_set1_epi32(lower), offset);
@@ -211,9 +213,10 @@ constexpr std::uint32_t kCompatJumpIncrement = [] {
             _mm256_blendv_epi8(_mm256_set1_epi32('+'), _mm256_set1_epi32('-'), negative);
         WriteEightLines(out, _mm256_abs_epi32(value), sign, lineEnd);
         out += stride;
-        state = LastLane(lanes);
-        lanes = MinimalStandardJump(lanes);
+        written = lanes;
+        lanes = MultiplyModulo(lanes, jump);
     }
+    if (lines > 0) state = LastLane(written);
 }
 
 [[gnu::target("avx2")]] void FieldLinesAvx2(char* out, const std::uint32_t* magnitudes,
@@ -229,14 +232,11 @@ constexpr std::uint32_t kCompatJumpIncrement = [] {
 
 }  // namespace
 
-const FastLines kAvx2Lines{MinimalStandardAvx2, CompatAvx2, IntervalAvx2, FieldLinesAvx2};
+const FastLines kAvx2Lines{"AVX2",       HasAvx2,       8, MinimalStandardAvx2, CompatAvx2,
+                           IntervalAvx2, FieldLinesAvx2};
 
 bool HasAvx2() {
     return __builtin_cpu_supports("avx2");
-}
-
-const FastLines* ChooseFastLines() {
-    return HasAvx2() ? &kAvx2Lines : nullptr;
 }
 
 }  // namespace lotrix
@@ -245,15 +245,11 @@ const FastLines* ChooseFastLines() {
 
 namespace lotrix {
 
-const FastLines kAvx2Lines{nullptr, nullptr, nullptr, nullptr};
-
 bool HasAvx2() {
     return false;
 }
 
-const FastLines* ChooseFastLines() {
-    return nullptr;
-}
+const FastLines kAvx2Lines{"AVX2", HasAvx2, 8, nullptr, nullptr, nullptr, nullptr};
 
 }  // namespace lotrix
 

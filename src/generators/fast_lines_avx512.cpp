@@ -1,0 +1,429 @@
+// The AVX-512 path of the integer rows' lines: sixteen generator lanes, and the digits of
+// sixteen numbers laid out as lines by byte permutes (VBMI). Compiled for AVX-512 function
+// by function and chosen only where the processor has every part of it.
+#include <array>
+#include <cstring>
+
+#include "generators/compat.hpp"
+#include "generators/digits.hpp"
+#include "generators/fast_lines.hpp"
+#include "generators/interval.hpp"
+#include "generators/minimal_standard.hpp"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// GCC 12's AVX-512 header starts some results from a self-initialised "undefined" vector,
+// which its own flow analysis then reports as uninitialised.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+
+namespace lotrix {
+namespace {
+
+constexpr int kLanes = 16;
+constexpr int kLinesPerStore = 4;  // four lines of 13 or 14 bytes fit in 64
+
+// Each number's line is made from 16 bytes in four vectors of 4 bytes a number: `head`
+// (the two bytes before the digits), `top` (digit places 0-1, then the line end), `hundreds`
+// (places 2-3 and 6-7) and `rest` (places 4-5 and 8-9). Bytes the digit arithmetic leaves
+// at 0 (head, and every leading zero) get their character by adding an offset that depends
+// only on the number's count of leading zeros and its sign: ' ', or the sign just before
+// the first digit; the other places get '0'.
+//
+// Bytes of the line by position (places shifted by the two head bytes): 0-1 head, 2-11
+// the ten places, 12 on the line end.
+constexpr std::array<std::array<int, 4>, 4> kPositions = {{
+    {0, 1, -1, -1},  // head; bytes 2 and 3 unused
+    {2, 3, -1, -1},  // top, then the line end
+    {4, 5, 8, 9},    // hundreds
+    {6, 7, 10, 11},  // rest
+}};
+
+// For each vector, the 4-byte offsets by entry zeros + 16 * sign, where sign is 0 for '+'
+// (or none) and 1 for '-': entries 0-15 alone serve unsigned rows, which have their own
+// table with blanks for signs.
+using OffsetTable = std::array<std::uint32_t, 32>;
+constexpr OffsetTable MakeOffsets(int vector, char plus, char minus) {
+    OffsetTable table{};
+    for (int entry = 0; entry < 32; ++entry) {
+        const int zeros = entry % 16;
+        const char sign = entry < 16 ? plus : minus;
+        std::uint32_t word = 0;
+        for (int byte = 3; byte >= 0; --byte) {
+            const int position =
+                kPositions[static_cast<std::size_t>(vector)][static_cast<std::size_t>(byte)];
+            const int firstDigit = 2 + zeros;
+            int offset = 0;
+            if (position < 0 || zeros > 9)
+                offset = 0;
+            else if (position < firstDigit - 1)
+                offset = ' ';
+            else if (position == firstDigit - 1)
+                offset = sign;
+            else
+                offset = '0';
+            word = word << 8 | static_cast<std::uint32_t>(offset);
+        }
+        table[static_cast<std::size_t>(entry)] = word;
+    }
+    return table;
+}
+constexpr std::array<OffsetTable, 4> kUnsignedOffsets = {
+    MakeOffsets(0, ' ', ' '), MakeOffsets(1, ' ', ' '), MakeOffsets(2, ' ', ' '),
+    MakeOffsets(3, ' ', ' ')};
+constexpr std::array<OffsetTable, 4> kSignedOffsets = {
+    MakeOffsets(0, '+', '-'), MakeOffsets(1, '+', '-'), MakeOffsets(2, '+', '-'),
+    MakeOffsets(3, '+', '-')};
+
+// For a number's bit width (as 32 - leading zero bits of its value | 1): its count of
+// leading zeros among ten places if it is the smallest of that width, and the largest
+// value with that count (beyond which it has one zero fewer).
+struct ZeroTables {
+    std::array<std::uint32_t, 32> zeros, largest;
+};
+constexpr ZeroTables kZeroTables = [] {
+    ZeroTables tables{};
+    for (int leading = 0; leading < 32; ++leading) {
+        const std::uint64_t smallest = std::uint64_t{1} << (31 - leading);
+        int digits = 0;
+        std::uint64_t power = 1;
+        while (power <= smallest) {
+            power *= 10;
+            ++digits;
+        }
+        tables.zeros[static_cast<std::size_t>(leading)] = static_cast<std::uint32_t>(10 - digits);
+        tables.largest[static_cast<std::size_t>(leading)] =
+            power - 1 > 0xFFFF'FFFFu ? 0xFFFF'FFFFu : static_cast<std::uint32_t>(power - 1);
+    }
+    return tables;
+}();
+
+// The byte permutes that lay out four lines per 64-byte store. The vectors are regrouped
+// by 128-bit lanes first, so that numbers 0-7 (and likewise 8-15) are in a pair of
+// registers: {head, top} lanes 0-1 and 2-3 of the first, {hundreds, rest} of the second.
+// Two index vectors, for lines 0-3 and 4-7 of each half.
+constexpr std::array<std::array<std::uint8_t, 64>, 2> MakeLayout(int lineEndSize) {
+    std::array<std::array<std::uint8_t, 64>, 2> layout{};
+    const int length = kFieldWidth + lineEndSize;
+    for (int store = 0; store < 2; ++store) {
+        for (int line = 0; line < 4; ++line) {
+            const int n = store * 4 + line;  // within the half
+            for (int byte = 0; byte < length; ++byte) {
+                int vector = 0, at = 0;
+                if (byte >= kFieldWidth) {
+                    vector = 1;
+                    at = 2 + byte - kFieldWidth;
+                } else {
+                    for (int v = 0; v < 4; ++v)
+                        for (int b = 0; b < 4; ++b)
+                            if (kPositions[static_cast<std::size_t>(v)]
+                                          [static_cast<std::size_t>(b)] == byte) {
+                                vector = v;
+                                at = b;
+                            }
+                }
+                const int source =
+                    (vector / 2) * 64 + (vector % 2) * 32 + (n / 4) * 16 + (n % 4) * 4 + at;
+                layout[static_cast<std::size_t>(store)]
+                      [static_cast<std::size_t>(line * length + byte)] =
+                          static_cast<std::uint8_t>(source);
+            }
+        }
+    }
+    return layout;
+}
+constexpr auto kLayoutLf = MakeLayout(1);
+constexpr auto kLayoutCrLf = MakeLayout(2);
+
+#define LOTRIX_AVX512                                                        \
+    [[gnu::target("avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi"), \
+      gnu::always_inline]] inline
+
+LOTRIX_AVX512 __m512i Load(const std::array<std::uint8_t, 64>& bytes) {
+    return _mm512_loadu_si512(bytes.data());
+}
+
+// A constant the compiler may not see through: it would turn a multiplication by it into
+// a longer chain of shifts and additions, which costs the vector unit more.
+LOTRIX_AVX512 __m512i Opaque(__m512i constant) {
+    asm("" : "+v"(constant));
+    return constant;
+}
+
+// The two decimal digits of each 16-bit lane x < 100 as bytes 0-9, tens first: with
+// t = x / 10, 256 * (x - 10t) + t = 256x - 2559t.
+LOTRIX_AVX512 __m512i DigitPairs(__m512i x) {
+    const __m512i tens = _mm512_mulhi_epu16(x, _mm512_set1_epi16(6554));  // exact below 100
+    return _mm512_sub_epi16(_mm512_slli_epi16(x, 8),
+                            _mm512_mullo_epi16(tens, Opaque(_mm512_set1_epi16(2559))));
+}
+
+LOTRIX_AVX512 __m512i Load(const std::uint32_t* words) {
+    return _mm512_loadu_si512(words);
+}
+
+// The offsets of one of the four vectors for each lane's table entry.
+template <bool kSigned>
+LOTRIX_AVX512 __m512i Offsets(std::size_t vector, __m512i entry) {
+    if constexpr (kSigned) {
+        return _mm512_permutex2var_epi32(Load(kSignedOffsets[vector].data()), entry,
+                                         Load(kSignedOffsets[vector].data() + 16));
+    } else {
+        return _mm512_permutexvar_epi32(entry, Load(kUnsignedOffsets[vector].data()));
+    }
+}
+
+// Sixteen lines of the field format, as WriteFieldLine makes them, for magnitudes below
+// 2^32 and, on signed rows, a mask of the negative ones (the others have '+').
+// Stores 64 bytes at a time: up to 12 bytes past the last line are overwritten.
+template <bool kSigned, int kLineEndSize>
+LOTRIX_AVX512 void WriteSixteenLines(char* out, __m512i magnitude, __mmask16 negative,
+                                     std::uint32_t lineEnd) {
+    // q = magnitude / 10^4 = (magnitude * ceil(2^45 / 10^4)) >> 45, even and odd lanes apart.
+    const __m512i reciprocal = _mm512_set1_epi64(3518437209);
+    const __m512i even = _mm512_mul_epu32(magnitude, reciprocal);
+    const __m512i odd = _mm512_mul_epu32(_mm512_srli_epi64(magnitude, 32), reciprocal);
+    const __m512i q =
+        _mm512_mask_blend_epi32(0xAAAA, _mm512_srli_epi64(even, 45), _mm512_srli_epi64(odd, 13));
+    const __m512i units =  // the last four digits
+        _mm512_sub_epi32(magnitude, _mm512_mullo_epi32(q, Opaque(_mm512_set1_epi32(10000))));
+    // top = q / 10^4 = (q >> 4) / 625, in the low 16-bit half; the high half stays zero.
+    const __m512i top =
+        _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_srli_epi32(q, 4), _mm512_set1_epi32(53688)), 9);
+    const __m512i middle =
+        _mm512_sub_epi32(q, _mm512_madd_epi16(top, Opaque(_mm512_set1_epi32(10000))));
+    // Both four-digit parts as 16-bit lanes, each split into hundreds and the rest.
+    const __m512i fours = _mm512_or_si512(middle, _mm512_slli_epi32(units, 16));
+    const __m512i hundreds =
+        _mm512_srli_epi16(_mm512_mulhi_epu16(fours, _mm512_set1_epi16(5243)), 3);
+    const __m512i rest =
+        _mm512_sub_epi16(fours, _mm512_mullo_epi16(hundreds, Opaque(_mm512_set1_epi16(100))));
+    // The count of leading zeros, and with the sign the entry of the offset tables.
+    const __m512i leading = _mm512_lzcnt_epi32(_mm512_or_si512(magnitude, _mm512_set1_epi32(1)));
+    const __m512i largest = _mm512_permutex2var_epi32(Load(kZeroTables.largest.data()), leading,
+                                                      Load(kZeroTables.largest.data() + 16));
+    __m512i entry = _mm512_permutex2var_epi32(Load(kZeroTables.zeros.data()), leading,
+                                              Load(kZeroTables.zeros.data() + 16));
+    entry = _mm512_mask_sub_epi32(entry, _mm512_cmpgt_epu32_mask(magnitude, largest), entry,
+                                  _mm512_set1_epi32(1));
+    if constexpr (kSigned)
+        entry = _mm512_mask_add_epi32(entry, negative, entry, _mm512_set1_epi32(16));
+    const __m512i head = Offsets<kSigned>(0, entry), topOffsets = Offsets<kSigned>(1, entry);
+    const __m512i hundredsOffsets = Offsets<kSigned>(2, entry);
+    const __m512i restOffsets = Offsets<kSigned>(3, entry);
+    const __m512i topLine = _mm512_add_epi8(
+        _mm512_ternarylogic_epi32(DigitPairs(top), _mm512_set1_epi32(0xFFFF),
+                                  _mm512_set1_epi32(static_cast<int>(lineEnd << 16)), 0xEA),
+        topOffsets);
+    const __m512i hundredsLine = _mm512_add_epi8(DigitPairs(hundreds), hundredsOffsets);
+    const __m512i restLine = _mm512_add_epi8(DigitPairs(rest), restOffsets);
+    // Numbers 0-7 and 8-15 each in a pair of registers, then four lines per store.
+    constexpr auto& layout = kLineEndSize == 1 ? kLayoutLf : kLayoutCrLf;
+    constexpr int kLength = kFieldWidth + kLineEndSize;
+    const __m512i first = Load(layout[0]), second = Load(layout[1]);
+    for (int half = 0; half < 2; ++half) {
+        const __m512i a = half == 0 ? _mm512_shuffle_i64x2(head, topLine, 0x44)
+                                    : _mm512_shuffle_i64x2(head, topLine, 0xEE);
+        const __m512i b = half == 0 ? _mm512_shuffle_i64x2(hundredsLine, restLine, 0x44)
+                                    : _mm512_shuffle_i64x2(hundredsLine, restLine, 0xEE);
+        _mm512_storeu_si512(out + (half * 2) * 4 * kLength, _mm512_permutex2var_epi8(a, first, b));
+        _mm512_storeu_si512(out + (half * 2 + 1) * 4 * kLength,
+                            _mm512_permutex2var_epi8(a, second, b));
+    }
+}
+
+LOTRIX_AVX512 __m512i Load(const std::array<std::uint32_t, kLanes>& words) {
+    return _mm512_loadu_si512(words.data());
+}
+
+// Each lane's state times its multiplier modulo 2^31 - 1, by the Mersenne fold
+// (p & M) + (p >> 31) and one conditional subtraction.
+LOTRIX_AVX512 __m512i MultiplyModulo(__m512i states, __m512i multipliers) {
+    const __m512i m = _mm512_set1_epi64(kModulus);
+    const __m512i even = _mm512_mul_epu32(states, multipliers);
+    const __m512i odd =
+        _mm512_mul_epu32(_mm512_srli_epi64(states, 32), _mm512_srli_epi64(multipliers, 32));
+    const __m512i evenFolded =
+        _mm512_add_epi64(_mm512_and_si512(even, m), _mm512_srli_epi64(even, 31));
+    const __m512i oddFolded =
+        _mm512_add_epi64(_mm512_and_si512(odd, m), _mm512_srli_epi64(odd, 31));
+    const __m512i folded =
+        _mm512_mask_blend_epi32(0xAAAA, evenFolded, _mm512_slli_epi64(oddFolded, 32));
+    return _mm512_min_epu32(folded, _mm512_sub_epi32(folded, _mm512_set1_epi32(kModulus)));
+}
+
+// The minimal-standard lanes of the block after `state`, and their jump to the next block.
+struct MinimalStandardLanes {
+    __m512i lanes, jump;
+};
+LOTRIX_AVX512 MinimalStandardLanes FirstMinimalStandardLanes(std::int32_t state) {
+    constexpr auto& powers = kMinimalStandardPowers<kLanes>;
+    return {MultiplyModulo(_mm512_set1_epi32(state), Load(powers)),
+            _mm512_set1_epi32(static_cast<int>(powers.back()))};
+}
+
+LOTRIX_AVX512 std::int32_t LastLane(__m512i lanes) {
+    return _mm_extract_epi32(_mm512_extracti32x4_epi32(lanes, 3), 3);
+}
+
+constexpr std::ptrdiff_t kStrideLf = kLanes * (kFieldWidth + 1);
+
+// The rows, for a line end of kLineEndSize bytes whose bytes are `lineEnd`'s low ones.
+#define LOTRIX_AVX512_ROWS      \
+    template <int kLineEndSize> \
+    [[gnu::target("avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi")]]
+
+LOTRIX_AVX512_ROWS void MinimalStandardRows(char*& out, std::int32_t lines, std::int32_t& state,
+                                            std::uint32_t lineEnd) {
+    auto [lanes, jump] = FirstMinimalStandardLanes(state);
+    __m512i written = lanes;
+    char* cursor = out;  // in a register: stores through `out` could change `out` itself
+    for (std::int32_t done = 0; done < lines; done += kLanes) {
+        WriteSixteenLines<false, kLineEndSize>(cursor, lanes, 0, lineEnd);
+        cursor += kStrideLf + kLanes * (kLineEndSize - 1);
+        written = lanes;
+        lanes = MultiplyModulo(lanes, jump);
+    }
+    out = cursor;
+    if (lines > 0) state = LastLane(written);
+}
+
+LOTRIX_AVX512_ROWS void CompatRows(char*& out, std::int32_t lines, std::uint32_t& state,
+                                   std::uint32_t lineEnd) {
+    constexpr auto& multipliers = kCompatSteps<kLanes>[0];
+    constexpr auto& increments = kCompatSteps<kLanes>[1];
+    __m512i lanes = _mm512_add_epi32(
+        _mm512_mullo_epi32(_mm512_set1_epi32(static_cast<int>(state)), Load(multipliers)),
+        Load(increments));
+    const __m512i multiplier = _mm512_set1_epi32(static_cast<int>(multipliers.back()));
+    const __m512i increment = _mm512_set1_epi32(static_cast<int>(increments.back()));
+    __m512i written = lanes;
+    char* cursor = out;
+    for (std::int32_t done = 0; done < lines; done += kLanes) {
+        const __m512i values =
+            _mm512_and_si512(_mm512_srli_epi32(lanes, 16), _mm512_set1_epi32(0x7FFF));
+        WriteSixteenLines<false, kLineEndSize>(cursor, values, 0, lineEnd);
+        cursor += kStrideLf + kLanes * (kLineEndSize - 1);
+        written = lanes;
+        lanes = _mm512_add_epi32(_mm512_mullo_epi32(lanes, multiplier), increment);
+    }
+    out = cursor;
+    if (lines > 0) state = static_cast<std::uint32_t>(LastLane(written));
+}
+
+// floor(p / M) for p = width * r below M^2: p >> 31, plus one when (p >> 31) + (p & M)
+// reaches M (as ScaleStep does).
+LOTRIX_AVX512 __m512i ScaledQuotient(__m512i product) {
+    const __m512i high = _mm512_srli_epi64(product, 31);
+    const __m512i sum =
+        _mm512_add_epi64(high, _mm512_and_si512(product, _mm512_set1_epi64(kModulus)));
+    const __mmask8 carry = _mm512_cmpge_epu64_mask(sum, _mm512_set1_epi64(kModulus));
+    return _mm512_mask_add_epi64(high, carry, high, _mm512_set1_epi64(1));
+}
+
+LOTRIX_AVX512_ROWS void IntervalRows(char*& out, std::int32_t lines, std::int32_t& state,
+                                     std::int32_t lower, std::int32_t width,
+                                     std::uint32_t lineEnd) {
+    auto [lanes, jump] = FirstMinimalStandardLanes(state);
+    __m512i written = lanes;
+    const __m512i widths = _mm512_set1_epi64(static_cast<std::uint32_t>(width));
+    const __m512i lowers = _mm512_set1_epi32(lower);
+    char* cursor = out;
+    for (std::int32_t done = 0; done < lines; done += kLanes) {
+        const __m512i even = ScaledQuotient(_mm512_mul_epu32(lanes, widths));
+        const __m512i odd = ScaledQuotient(_mm512_mul_epu32(_mm512_srli_epi64(lanes, 32), widths));
+        const __m512i offset = _mm512_mask_blend_epi32(0xAAAA, even, _mm512_slli_epi64(odd, 32));
+        const __m512i value = _mm512_add_epi32(lowers, offset);
+        const __mmask16 negative = _mm512_cmplt_epi32_mask(value, _mm512_setzero_si512());
+        WriteSixteenLines<true, kLineEndSize>(cursor, _mm512_abs_epi32(value), negative, lineEnd);
+        cursor += kStrideLf + kLanes * (kLineEndSize - 1);
+        written = lanes;
+        lanes = MultiplyModulo(lanes, jump);
+    }
+    out = cursor;
+    if (lines > 0) state = LastLane(written);
+}
+
+LOTRIX_AVX512_ROWS void FieldLines(char* out, const std::uint32_t* magnitudes, const char* signs,
+                                   std::uint32_t lineEnd) {
+    bool anySign = false;
+    __mmask16 negative = 0;
+    for (int i = 0; i < kLanes; ++i) {
+        anySign = anySign || signs[i] != 0;
+        negative = static_cast<__mmask16>(negative | (signs[i] == '-' ? 1u << i : 0u));
+    }
+    const __m512i magnitude = _mm512_loadu_si512(magnitudes);
+    if (anySign)
+        WriteSixteenLines<true, kLineEndSize>(out, magnitude, negative, lineEnd);
+    else
+        WriteSixteenLines<false, kLineEndSize>(out, magnitude, 0, lineEnd);
+}
+
+#undef LOTRIX_AVX512_ROWS
+
+// The entries: the line end's length chosen once a call, outside the loops.
+void MinimalStandardAvx512(char*& out, std::int32_t lines, std::int32_t& state,
+                           std::string_view lineEnd) {
+    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
+    if (lineEnd.size() == 1)
+        MinimalStandardRows<1>(out, lines, state, word);
+    else
+        MinimalStandardRows<2>(out, lines, state, word);
+}
+
+void CompatAvx512(char*& out, std::int32_t lines, std::uint32_t& state, std::string_view lineEnd) {
+    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
+    if (lineEnd.size() == 1)
+        CompatRows<1>(out, lines, state, word);
+    else
+        CompatRows<2>(out, lines, state, word);
+}
+
+void IntervalAvx512(char*& out, std::int32_t lines, std::int32_t& state, std::int32_t lower,
+                    std::int32_t width, std::string_view lineEnd) {
+    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
+    if (lineEnd.size() == 1)
+        IntervalRows<1>(out, lines, state, lower, width, word);
+    else
+        IntervalRows<2>(out, lines, state, lower, width, word);
+}
+
+void FieldLinesAvx512(char* out, const std::uint32_t* magnitudes, const char* signs,
+                      std::string_view lineEnd) {
+    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
+    if (lineEnd.size() == 1)
+        FieldLines<1>(out, magnitudes, signs, word);
+    else
+        FieldLines<2>(out, magnitudes, signs, word);
+}
+
+#undef LOTRIX_AVX512
+
+}  // namespace
+
+const FastLines kAvx512Lines{"AVX-512",    HasAvx512,      kLanes,          MinimalStandardAvx512,
+                             CompatAvx512, IntervalAvx512, FieldLinesAvx512};
+
+bool HasAvx512() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512cd") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
+}
+
+}  // namespace lotrix
+
+#else  // no x86 vector unit known here
+
+namespace lotrix {
+
+bool HasAvx512() {
+    return false;
+}
+
+const FastLines kAvx512Lines{"AVX-512", HasAvx512, 16, nullptr, nullptr, nullptr, nullptr};
+
+}  // namespace lotrix
+
+#endif
