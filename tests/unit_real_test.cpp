@@ -1,6 +1,8 @@
 // Choice 2: the reals' scale and their text against a correctly rounded oracle.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -75,6 +77,41 @@ TEST(UnitReal, AgreesWithTheOracleOverDenseRangesAndAMillionRandomSteps) {
             if (r + d >= 1 && !check(r + d)) return;
         }
     }
+}
+
+// The short way of the lines against FormatReal's text, for every 211th step of the
+// generator (fewer in unoptimised builds) and the doubles around each power of ten.
+TEST(UnitReal, TheLineWriterMatchesFormatRealAcrossTheSteps) {
+#if defined(NDEBUG)
+    constexpr std::int64_t kStride = 211;
+#else
+    constexpr std::int64_t kStride = 40009;
+#endif
+    char fast[64], plain[64];
+    auto check = [&](double x, std::string_view lineEnd) {
+        char* end = WriteUnitRealLine(fast, x, lineEnd);
+        std::memcpy(plain, "       ", 7);
+        char* plainEnd = FormatReal(x, plain + 7);
+        std::memcpy(plainEnd, lineEnd.data(), lineEnd.size());
+        plainEnd += lineEnd.size();
+        if (std::string_view(fast, static_cast<std::size_t>(end - fast)) ==
+            std::string_view(plain, static_cast<std::size_t>(plainEnd - plain)))
+            return true;
+        ADD_FAILURE() << x << ": '" << std::string(fast, end) << "' vs '"
+                      << std::string(plain, plainEnd) << "'";
+        return false;
+    };
+    for (std::int64_t r = 1; r < kM; r += kStride) {
+        if (!check(UnitReal(static_cast<std::int32_t>(r)), "\n")) return;
+    }
+    for (double power = 1e-5; power <= 1; power *= 10) {
+        double x = power, y = power;
+        for (int i = 0; i < 1000; ++i) {
+            if (!check(x, "\n") || !check(y, "\r\n")) return;
+            x = std::nextafter(x, 2.0), y = std::nextafter(y, 0.0);
+        }
+    }
+    EXPECT_TRUE(check(0.0, "\n") && check(0.5, "\r\n") && check(0.1, "\n") && check(1.0, "\n"));
 }
 
 // The path another compiler would take gives the same products and roundings.

@@ -20,10 +20,7 @@ char* CompatText(char* out, std::int32_t value) {  // "%12u"
 }
 
 char* UnitRealText(char* out, double value) {  // "       %.030g", digits stopping at the 17th
-    std::memcpy(out, "        ", 8);
-    out = FormatReal(value, out + 7);
-    std::memcpy(out, kLineEnd.data(), kLineEnd.size());
-    return out + kLineEnd.size();
+    return WriteUnitRealLine(out, value, kLineEnd);
 }
 
 char* MinimalStandardText(char* out, std::int32_t value) {  // "%12d"; never negative
@@ -148,14 +145,17 @@ void SeedCompatWithRunSeed(const RunSettings& settings) {
     SeedCompat(static_cast<std::uint32_t>(settings.seed));
 }
 
+constexpr auto kFieldLine = static_cast<std::int32_t>(kFieldWidth + kLineEnd.size());
+
 }  // namespace
 
 const ModeEntry kModes[4] = {
-    {1, "(interi tra 0 e 32.767)\n\n", false, SeedCompatWithRunSeed, CompatLine, CompatLines},
-    {2, "(reali tra 0 e 1)\n\n", false, nullptr, UnitRealLine, UnitRealLines},
-    {3, "(interi tra 0 e 2.147.483.647)\n\n", false, nullptr, MinimalStandardLine,
+    {1, "(interi tra 0 e 32.767)\n\n", false, kFieldLine, SeedCompatWithRunSeed, CompatLine,
+     CompatLines},
+    {2, "(reali tra 0 e 1)\n\n", false, kLineRoom, nullptr, UnitRealLine, UnitRealLines},
+    {3, "(interi tra 0 e 2.147.483.647)\n\n", false, kFieldLine, nullptr, MinimalStandardLine,
      MinimalStandardLines},
-    {4, "(interi tra -2.147.483.648 e +2.147.483.647)\n", true, nullptr, IntervalLine,
+    {4, "(interi tra -2.147.483.648 e +2.147.483.647)\n", true, kFieldLine, nullptr, IntervalLine,
      IntervalLines},
 };
 

@@ -14,11 +14,15 @@ namespace lotrix {
 
 // No line is longer than this, and a line maker may store up to this many bytes.
 constexpr std::int32_t kLineRoom = 32;
+// A batch maker may store up to this many bytes past the end of its last line (whole
+// vector registers).
+constexpr std::int32_t kStoreSpill = 64;
 
 struct ModeEntry {
     std::int32_t choice;
-    const char* header;  // when the row asks for bounds, a second line with them follows
-    bool asksForBounds;  // the dialogue asks for an interval's bounds for this row
+    const char* header;     // when the row asks for bounds, a second line with them follows
+    bool asksForBounds;     // the dialogue asks for an interval's bounds for this row
+    std::int32_t lineRoom;  // the most bytes one of its lines takes
     void (*startAction)(const RunSettings& settings);  // nullptr for none
     // Draws one number and writes its line at out; returns the line's end.
     char* (*makeLine)(char* out, const RunSettings& settings);

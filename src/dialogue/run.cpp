@@ -11,6 +11,10 @@
 namespace lotrix {
 namespace {
 
+// The buffer is written out when less than this is free: room for a batch of lines large
+// enough that the loop's own cost is lost in theirs.
+constexpr std::size_t kBatchReserve = kStoreSpill + 256 * kLineRoom;
+
 // The key test that precedes each number. The flag is cheap; the terminal is asked only
 // when the flag says something may have happened.
 bool StopRequested() {
@@ -56,9 +60,10 @@ void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t co
     while (tally.index < count) {
         RefreshKeyPoll();
         if (StopRequested()) break;
-        const FileSpan space = FileFreeSpace(kLineRoom);
+        const FileSpan space = FileFreeSpace(kBatchReserve);
         if (FileFailed()) break;
-        const auto room = static_cast<std::int32_t>((space.end - space.begin) / kLineRoom);
+        const auto room =
+            static_cast<std::int32_t>((space.end - space.begin - kStoreSpill) / mode.lineRoom);
         char* out = space.begin;
         const std::int32_t made =
             mode.makeLines(out, std::min(room, count - tally.index), settings);

@@ -1,6 +1,7 @@
 #include "generators/unit_real.hpp"
 
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -121,6 +122,60 @@ char* FormatReal(double x, char* out) {
     std::memcpy(digits.data() + 1, &middle, 8);
     std::memcpy(digits.data() + 9, &last, 8);
     return Compose(digits.data(), exponent, out);
+}
+
+namespace {
+
+// 5^17 to 5^20: with 2^p, the powers of ten that bring x in [0.0001, 1) to 17 digits.
+constexpr std::array<std::uint64_t, 4> kFifthPowers = {kPowersOfFive[17], kPowersOfFive[18],
+                                                       kPowersOfFive[19], kPowersOfFive[20]};
+
+// The number of '0' characters at the end of eight digits stored lowest byte first.
+int TrailingZeroDigits(std::uint64_t digits) {
+    const std::uint64_t other = digits ^ 0x3030'3030'3030'3030u;  // zero bytes where '0'
+    return other == 0 ? 8 : std::countl_zero(other) / 8;
+}
+
+}  // namespace
+
+char* WriteUnitRealLine(char* out, double x, std::string_view lineEnd) {
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    // From 0.0001 up: "0." then one to three zeros less than the decimal exponent's
+    // magnitude, then 17 digits without the trailing zeros. Every power of ten below 1
+    // rounds up as a double, so x >= fl(10^-k) is exactly x >= 10^-k.
+    if (x >= 0.0001 && x < 1) {
+        const int exponent = -4 + (x >= 0.001) + (x >= 0.01) + (x >= 0.1);  // floor(log10 x)
+        const int p = kDigits - 1 - exponent;                               // 17 to 20
+        const std::uint64_t mantissa =
+            (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+        const int shift = 1075 - static_cast<int>(bits >> 52) - p;  // 36 to 49 here
+        // round(x * 10^p) = round(mantissa * 5^p / 2^shift); halves round up.
+        const WideProduct exact =
+            MultiplyWide(mantissa, kFifthPowers[static_cast<std::size_t>(p - 17)]);
+        const std::uint64_t scaled = ShiftRounded(exact, shift);
+        if (scaled >= kTen17 / 10 && scaled < kTen17) {
+            std::memcpy(out, "       0.000", 12);
+            char* digits = out + 9 + (-exponent - 1);
+            const auto first = static_cast<char>('0' + scaled / 10'000'000'000'000'000u);
+            const std::uint64_t rest = scaled % 10'000'000'000'000'000u;
+            const std::uint64_t middle =
+                EightDigits(static_cast<std::uint32_t>(rest / 100'000'000));
+            const std::uint64_t last = EightDigits(static_cast<std::uint32_t>(rest % 100'000'000));
+            digits[0] = first;
+            std::memcpy(digits + 1, &middle, 8);
+            std::memcpy(digits + 9, &last, 8);
+            int zeros = TrailingZeroDigits(last);
+            if (zeros == 8) zeros += TrailingZeroDigits(middle);
+            char* end = digits + kDigits - zeros;
+            const std::uint64_t ending = LineEndWord(lineEnd);
+            std::memcpy(end, &ending, 2);
+            return end + lineEnd.size();
+        }
+    }
+    std::memcpy(out, "       ", 7);
+    char* end = FormatReal(x, out + 7);
+    std::memcpy(end, lineEnd.data(), lineEnd.size());
+    return end + lineEnd.size();
 }
 
 }  // namespace lotrix
