@@ -13,6 +13,7 @@
 #include "generators/fast_lines.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
+#include "generators/unit_real.hpp"
 
 namespace lotrix {
 namespace {
@@ -78,9 +79,9 @@ TEST_P(FastLinesTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
 
 // A long stream of one row, in blocks as the run makes them, against the scalar twin.
 template <typename Vector, typename Scalar>
-void ExpectSameStream(Vector vector, Scalar scalar) {
+void ExpectSameStream(Vector vector, Scalar scalar, std::size_t lineRoom = 14) {
     constexpr std::int32_t kLinesPerBlock = 4096 * kFastUnit;
-    std::vector<char> fast(kLinesPerBlock * 13 + 64), plain(fast.size());
+    std::vector<char> fast(kLinesPerBlock * lineRoom + 64), plain(fast.size());
     for (std::int32_t done = 0; done < kStreamLines; done += kLinesPerBlock) {
         char* out = fast.data();
         vector(out, kLinesPerBlock);
@@ -130,6 +131,38 @@ TEST_P(FastLinesTest, EachIntegerRowsStreamMatchesTheScalarOne) {
                                       value < 0 ? Sign::minus : Sign::plus, "\n");
             });
         EXPECT_EQ(fastR, plainR) << lower << " " << upper;
+    }
+}
+
+// Choice 2's lines where the path has them: a long stream, and the steps around every
+// power of ten the values cross (where the way taken and the zeros after "0." change).
+TEST_P(FastLinesTest, TheRealsMatchTheScalarLines) {
+    constexpr std::size_t kRealLine = 32;  // the longest line of choice 2, and more
+    if (path.unitReal == nullptr) GTEST_SKIP() << "no reals on " << path.name;
+    std::int32_t fastState = 1, plainState = 1;
+    ExpectSameStream(
+        [&](char*& out, std::int32_t lines) { path.unitReal(out, lines, fastState, "\r\n"); },
+        [&](char* out) {
+            plainState = MinimalStandardAdvance(plainState);
+            return WriteUnitRealLine(out, UnitRealFrom(plainState), "\r\n");
+        },
+        kRealLine);
+    EXPECT_EQ(fastState, plainState);
+    std::vector<std::int32_t> steps = {1, 2, 2147483646, 2147483645};
+    for (double power = 1e-9; power < 1; power *= 10) {
+        const auto r = static_cast<std::int32_t>(power / kUnitScale);
+        for (std::int32_t d = -20; d <= 20; ++d)
+            steps.push_back(r + d);
+    }
+    while (steps.size() % kFastUnit != 0)
+        steps.push_back(1);
+    char fast[kFastUnit * kRealLine + 64], plain[kFastUnit * kRealLine + 64];
+    for (std::size_t i = 0; i < steps.size(); i += kFastUnit) {
+        char* end = path.unitRealLines(fast, &steps[i], "\n");
+        char* plainEnd = plain;
+        for (std::size_t j = i; j < i + kFastUnit; ++j)
+            plainEnd = WriteUnitRealLine(plainEnd, UnitRealFrom(steps[j]), "\n");
+        ASSERT_EQ(std::string(fast, end), std::string(plain, plainEnd)) << "from step " << steps[i];
     }
 }
 

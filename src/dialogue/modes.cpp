@@ -104,10 +104,17 @@ std::int32_t CompatLines(char*& out, std::int32_t count, const RunSettings&) {
 }
 
 std::int32_t UnitRealLines(char*& out, std::int32_t count, const RunSettings&) {
-    return MakeLines(g_minimalStandardState, out, count, [](char* cursor, std::int32_t& state) {
-        state = MinimalStandardAdvance(state);
-        return UnitRealText(cursor, UnitRealFrom(state));
-    });
+    std::int32_t made = 0;
+    if (g_fast != nullptr && g_fast->unitReal != nullptr && InLanes(g_minimalStandardState)) {
+        made = FastBlocks(count, [&out](std::int32_t lines) {
+            g_fast->unitReal(out, lines, g_minimalStandardState, kLineEnd);
+        });
+    }
+    return made + MakeLines(g_minimalStandardState, out, count - made,
+                            [](char* cursor, std::int32_t& state) {
+                                state = MinimalStandardAdvance(state);
+                                return UnitRealText(cursor, UnitRealFrom(state));
+                            });
 }
 
 std::int32_t MinimalStandardLines(char*& out, std::int32_t count, const RunSettings&) {

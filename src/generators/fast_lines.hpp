@@ -31,6 +31,11 @@ struct FastLines {
     // '-', or 0 for none), as WriteFieldLine writes them one by one.
     void (*fieldLines)(char* out, const std::uint32_t* magnitudes, const char* signs,
                        std::string_view lineEnd);
+    // Choice 2's lines, where the path has them (nullptr otherwise): the state must be in
+    // 1..2147483646 as for the minimal-standard rows. And their writer alone, for 16 given
+    // steps of the generator; returns the end of the lines.
+    void (*unitReal)(char*& out, std::int32_t lines, std::int32_t& state, std::string_view lineEnd);
+    char* (*unitRealLines)(char* out, const std::int32_t* steps, std::string_view lineEnd);
 };
 
 // Every path's line counts are multiples of this.

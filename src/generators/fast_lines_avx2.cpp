@@ -232,8 +232,9 @@ LOTRIX_AVX2 std::int32_t LastLane(__m256i lanes) {
 
 }  // namespace
 
-const FastLines kAvx2Lines{"AVX2",       HasAvx2,       8, MinimalStandardAvx2, CompatAvx2,
-                           IntervalAvx2, FieldLinesAvx2};
+const FastLines kAvx2Lines{
+    "AVX2",         HasAvx2, 8,      MinimalStandardAvx2, CompatAvx2, IntervalAvx2,
+    FieldLinesAvx2, nullptr, nullptr};
 
 bool HasAvx2() {
     return __builtin_cpu_supports("avx2");
@@ -249,7 +250,8 @@ bool HasAvx2() {
     return false;
 }
 
-const FastLines kAvx2Lines{"AVX2", HasAvx2, 8, nullptr, nullptr, nullptr, nullptr};
+const FastLines kAvx2Lines{"AVX2",  HasAvx2, 8,       nullptr, nullptr,
+                           nullptr, nullptr, nullptr, nullptr};
 
 }  // namespace lotrix
 

@@ -2,13 +2,16 @@
 // sixteen numbers laid out as lines by byte permutes (VBMI). Compiled for AVX-512 function
 // by function and chosen only where the processor has every part of it.
 #include <array>
+#include <bit>
 #include <cstring>
+#include <utility>
 
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"
 #include "generators/fast_lines.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
+#include "generators/unit_real.hpp"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // GCC 12's AVX-512 header starts some results from a self-initialised "undefined" vector,
@@ -361,6 +364,150 @@ LOTRIX_AVX512_ROWS void FieldLines(char* out, const std::uint32_t* magnitudes, c
         WriteSixteenLines<false, kLineEndSize>(out, magnitude, 0, lineEnd);
 }
 
+[[gnu::noinline]] char* WriteScalarReals(char* out, const std::int32_t* steps,
+                                         std::string_view lineEnd) {
+    for (int i = 0; i < 8; ++i)
+        out = WriteUnitRealLine(out, UnitRealFrom(steps[i]), lineEnd);
+    return out;
+}
+
+// What the vector part of choice 2 leaves for the lines of eight numbers: for number i, its
+// sixteen digits after the first in 128-bit lane i / 2 of `even` (i even) or `odd`, its
+// first digit in byte i of `firsts`, which of those digits are not zero, and the masks
+// (`usable`: the values the short way takes).
+struct RealLanes {
+    __m256i steps;
+    __m512i even, odd;
+    std::uint64_t firsts;
+    std::uint64_t nonZero[2];
+    __mmask8 usable, fromE3, fromE2, fromE1;
+};
+
+template <int kLineEndSize, int kI>
+LOTRIX_AVX512 char* WriteRealLine(char* out, RealLanes lanes, std::uint32_t lineEnd) {
+    const unsigned zeros =
+        3 - (lanes.fromE3 >> kI & 1u) - (lanes.fromE2 >> kI & 1u) - (lanes.fromE1 >> kI & 1u);
+    std::memcpy(out, "       0.000    ", 16);
+    char* text = out + 9 + zeros;
+    text[0] = static_cast<char>(lanes.firsts >> (8 * kI));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(text + 1),
+                     _mm512_extracti32x4_epi32(kI % 2 == 0 ? lanes.even : lanes.odd, kI / 2));
+    const auto shown =
+        static_cast<std::uint32_t>(lanes.nonZero[kI % 2] >> (16 * (kI / 2)) & 0xFFFFu);
+    char* end = text + 1 + std::bit_width(shown);  // the digits up to the last not zero
+    std::memcpy(end, &lineEnd, 2);
+    return end + kLineEndSize;
+}
+
+template <int kLineEndSize, int... kI>
+LOTRIX_AVX512 char* WriteRealLines(char* out, RealLanes lanes, std::uint32_t lineEnd,
+                                   std::string_view lineEndText,
+                                   std::integer_sequence<int, kI...>) {
+    if (lanes.usable != 0xFF) {
+        // A value the short way does not take is among the eight (one in about a thousand
+        // groups): all eight the scalar way, kept out of the way of the others.
+        alignas(32) std::int32_t steps[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(steps), lanes.steps);
+        return WriteScalarReals(out, steps, lineEndText);
+    }
+    ((out = WriteRealLine<kLineEndSize, kI>(out, lanes, lineEnd)), ...);
+    return out;
+}
+
+// Choice 2: eight lines for eight steps r, as WriteUnitRealLine writes them. The value
+// x = r * K is made as the scalar path makes it; from 0.0001 up, x * 10^p (p = 17 to 20,
+// a power of ten that a double holds exactly) is the exact sum of its rounded product and
+// the product's error, which a fused multiply-subtract gives, so the 17 digits are that
+// sum rounded, halves up. Any other value takes the scalar way, line by line.
+template <int kLineEndSize>
+LOTRIX_AVX512 char* WriteEightReals(char* out, __m256i steps, std::uint32_t lineEnd,
+                                    std::string_view lineEndText) {
+    const __m512d x = _mm512_mul_pd(_mm512_cvtepi32_pd(steps), _mm512_set1_pd(kUnitScale));
+    const __mmask8 fromE4 = _mm512_cmp_pd_mask(x, _mm512_set1_pd(0.0001), _CMP_GE_OQ);
+    const __mmask8 fromE3 = _mm512_cmp_pd_mask(x, _mm512_set1_pd(0.001), _CMP_GE_OQ);
+    const __mmask8 fromE2 = _mm512_cmp_pd_mask(x, _mm512_set1_pd(0.01), _CMP_GE_OQ);
+    const __mmask8 fromE1 = _mm512_cmp_pd_mask(x, _mm512_set1_pd(0.1), _CMP_GE_OQ);
+    __m512d power = _mm512_set1_pd(1e20);
+    power = _mm512_mask_mov_pd(power, fromE3, _mm512_set1_pd(1e19));
+    power = _mm512_mask_mov_pd(power, fromE2, _mm512_set1_pd(1e18));
+    power = _mm512_mask_mov_pd(power, fromE1, _mm512_set1_pd(1e17));
+    const __m512d high = _mm512_mul_pd(x, power);  // an integer from 2^53 up
+    const __m512d error = _mm512_fmsub_pd(x, power, high);
+    __m512d rounded = _mm512_roundscale_pd(error, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    const __mmask8 half =
+        _mm512_cmp_pd_mask(_mm512_sub_pd(error, rounded), _mm512_set1_pd(0.5), _CMP_EQ_OQ);
+    rounded = _mm512_mask_add_pd(rounded, half, rounded, _mm512_set1_pd(1.0));
+    const __m512i scaled = _mm512_add_epi64(_mm512_cvtpd_epi64(high), _mm512_cvtpd_epi64(rounded));
+    const __m512i ten8 = _mm512_set1_epi64(100'000'000);
+    const __mmask8 usable =
+        fromE4 & _mm512_cmpge_epi64_mask(scaled, _mm512_set1_epi64(10'000'000'000'000'000)) &
+        _mm512_cmplt_epi64_mask(scaled, _mm512_set1_epi64(100'000'000'000'000'000));
+    // scaled = q * 10^8 + low: the quotient estimated in doubles is off by one at most.
+    __m512i q =
+        _mm512_cvttpd_epi64(_mm512_mul_pd(_mm512_cvtepi64_pd(scaled), _mm512_set1_pd(1e-8)));
+    __m512i low = _mm512_sub_epi64(scaled, _mm512_mullo_epi64(q, Opaque(ten8)));
+    const __mmask8 under = _mm512_cmplt_epi64_mask(low, _mm512_setzero_si512());
+    q = _mm512_mask_sub_epi64(q, under, q, _mm512_set1_epi64(1));
+    low = _mm512_mask_add_epi64(low, under, low, ten8);
+    const __mmask8 over = _mm512_cmpge_epi64_mask(low, ten8);
+    q = _mm512_mask_add_epi64(q, over, q, _mm512_set1_epi64(1));
+    low = _mm512_mask_sub_epi64(low, over, low, ten8);
+    // q = first * 10^8 + middle, first = (q * ceil(2^57 / 10^8)) >> 57 for q below 2^32.
+    const __m512i first = _mm512_srli_epi64(_mm512_mul_epu32(q, _mm512_set1_epi64(1441151881)), 57);
+    const __m512i middle = _mm512_sub_epi64(q, _mm512_mul_epu32(first, ten8));
+    // The sixteen digits after the first: middle and low as sixteen 32-bit lanes, each
+    // split into two four-digit halves, then into pairs; laid out in order by interleaving.
+    const __m512i eights = _mm512_or_si512(middle, _mm512_slli_epi64(low, 32));
+    const __m512i reciprocal = _mm512_set1_epi64(109951163);  // ceil(2^40 / 10^4)
+    const __m512i fours = _mm512_mask_blend_epi32(
+        0xAAAA, _mm512_srli_epi64(_mm512_mul_epu32(eights, reciprocal), 40),
+        _mm512_srli_epi64(_mm512_mul_epu32(_mm512_srli_epi64(eights, 32), reciprocal), 8));
+    const __m512i lastFours =
+        _mm512_sub_epi32(eights, _mm512_madd_epi16(fours, Opaque(_mm512_set1_epi32(10000))));
+    const __m512i halves = _mm512_or_si512(fours, _mm512_slli_epi32(lastFours, 16));
+    const __m512i hundreds =
+        _mm512_srli_epi16(_mm512_mulhi_epu16(halves, _mm512_set1_epi16(5243)), 3);
+    const __m512i rest =
+        _mm512_sub_epi16(halves, _mm512_mullo_epi16(hundreds, Opaque(_mm512_set1_epi16(100))));
+    const __m512i hundredsPairs = DigitPairs(hundreds), restPairs = DigitPairs(rest);
+    const __m512i zero = _mm512_set1_epi8('0');
+    const __m512i even = _mm512_or_si512(_mm512_unpacklo_epi16(hundredsPairs, restPairs), zero);
+    const __m512i odd = _mm512_or_si512(_mm512_unpackhi_epi16(hundredsPairs, restPairs), zero);
+    const std::uint64_t nonZero[2] = {_mm512_cmpneq_epi8_mask(even, zero),
+                                      _mm512_cmpneq_epi8_mask(odd, zero)};
+    const auto firsts = static_cast<std::uint64_t>(
+        _mm_cvtsi128_si64(_mm512_cvtepi64_epi8(_mm512_or_si512(first, zero))));
+    const RealLanes lanes{steps,  even,   odd,    firsts, {nonZero[0], nonZero[1]},
+                          usable, fromE3, fromE2, fromE1};
+    return WriteRealLines<kLineEndSize>(out, lanes, lineEnd, lineEndText,
+                                        std::make_integer_sequence<int, 8>{});
+}
+
+LOTRIX_AVX512_ROWS void UnitRealRows(char*& out, std::int32_t lines, std::int32_t& state,
+                                     std::uint32_t lineEnd, std::string_view lineEndText) {
+    auto [lanes, jump] = FirstMinimalStandardLanes(state);
+    __m512i written = lanes;
+    char* cursor = out;
+    for (std::int32_t done = 0; done < lines; done += kLanes) {
+        cursor = WriteEightReals<kLineEndSize>(cursor, _mm512_castsi512_si256(lanes), lineEnd,
+                                               lineEndText);
+        cursor = WriteEightReals<kLineEndSize>(cursor, _mm512_extracti64x4_epi64(lanes, 1), lineEnd,
+                                               lineEndText);
+        written = lanes;
+        lanes = MultiplyModulo(lanes, jump);
+    }
+    out = cursor;
+    if (lines > 0) state = LastLane(written);
+}
+
+LOTRIX_AVX512_ROWS char* UnitRealLines(char* out, const std::int32_t* steps, std::uint32_t lineEnd,
+                                       std::string_view lineEndText) {
+    const __m512i lanes = _mm512_loadu_si512(steps);
+    out = WriteEightReals<kLineEndSize>(out, _mm512_castsi512_si256(lanes), lineEnd, lineEndText);
+    return WriteEightReals<kLineEndSize>(out, _mm512_extracti64x4_epi64(lanes, 1), lineEnd,
+                                         lineEndText);
+}
+
 #undef LOTRIX_AVX512_ROWS
 
 // The entries: the line end's length chosen once a call, outside the loops.
@@ -401,10 +548,25 @@ void FieldLinesAvx512(char* out, const std::uint32_t* magnitudes, const char* si
 
 #undef LOTRIX_AVX512
 
+void UnitRealAvx512(char*& out, std::int32_t lines, std::int32_t& state, std::string_view lineEnd) {
+    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
+    if (lineEnd.size() == 1)
+        UnitRealRows<1>(out, lines, state, word, lineEnd);
+    else
+        UnitRealRows<2>(out, lines, state, word, lineEnd);
+}
+
+char* UnitRealLinesAvx512(char* out, const std::int32_t* steps, std::string_view lineEnd) {
+    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
+    return lineEnd.size() == 1 ? UnitRealLines<1>(out, steps, word, lineEnd)
+                               : UnitRealLines<2>(out, steps, word, lineEnd);
+}
+
 }  // namespace
 
-const FastLines kAvx512Lines{"AVX-512",    HasAvx512,      kLanes,          MinimalStandardAvx512,
-                             CompatAvx512, IntervalAvx512, FieldLinesAvx512};
+const FastLines kAvx512Lines{
+    "AVX-512",      HasAvx512,        kLanes,         MinimalStandardAvx512, CompatAvx512,
+    IntervalAvx512, FieldLinesAvx512, UnitRealAvx512, UnitRealLinesAvx512};
 
 bool HasAvx512() {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -422,7 +584,8 @@ bool HasAvx512() {
     return false;
 }
 
-const FastLines kAvx512Lines{"AVX-512", HasAvx512, 16, nullptr, nullptr, nullptr, nullptr};
+const FastLines kAvx512Lines{"AVX-512", HasAvx512, 16,      nullptr, nullptr,
+                             nullptr,   nullptr,   nullptr, nullptr};
 
 }  // namespace lotrix
 
