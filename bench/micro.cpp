@@ -114,7 +114,7 @@ void MinimalStandardScalarPath(benchmark::State& state) {
 }
 BENCHMARK(MinimalStandardScalarPath);
 
-// The integer rows' lines on each vector path, 4096 lines a round: choice 3, choice 1
+// The integer rows' lines on each path, 4096 lines a round: choice 3, choice 1
 // and choice 4 with the bounds of PrepareRow.
 void VectorPath(benchmark::State& state, const FastLines* path, std::int32_t choice) {
     if (path->minimalStandard == nullptr || !path->runsHere()) {
@@ -135,7 +135,7 @@ void VectorPath(benchmark::State& state, const FastLines* path, std::int32_t cho
 }
 
 [[maybe_unused]] const bool g_registered = [] {
-    for (const FastLines* path : kVectorPaths) {
+    for (const FastLines* path : kFastPaths) {
         for (const std::int32_t choice : {3, 1, 4}) {
             benchmark::RegisterBenchmark(
                 (std::string("VectorPath/") + path->name + "/choice:" + std::to_string(choice))

@@ -65,8 +65,8 @@ std::int32_t MakeLines(State& generator, char*& out, std::int32_t count, MakeOne
     return made;
 }
 
-// The vector path where the processor has one, chosen once; the scalar batch makers
-// define the bytes and write what is left.
+// The fastest path the processor has, chosen once; the scalar batch makers define the
+// bytes and write what is left.
 const FastLines* const g_fast = ChooseFastLines();
 
 // Numbers per call of the vector path; the key flag is read between calls.
@@ -90,12 +90,8 @@ bool InLanes(std::int32_t state) {
 }
 
 std::int32_t CompatLines(char*& out, std::int32_t count, const RunSettings&) {
-    std::int32_t made = 0;
-    if (g_fast != nullptr) {
-        made = FastBlocks(count, [&out](std::int32_t lines) {
-            g_fast->compat(out, lines, g_compatState, kLineEnd);
-        });
-    }
+    const std::int32_t made = FastBlocks(
+        count, [&out](std::int32_t lines) { g_fast->compat(out, lines, g_compatState, kLineEnd); });
     return made +
            MakeLines(g_compatState, out, count - made, [](char* cursor, std::uint32_t& state) {
                state = CompatAdvance(state);
@@ -105,7 +101,7 @@ std::int32_t CompatLines(char*& out, std::int32_t count, const RunSettings&) {
 
 std::int32_t UnitRealLines(char*& out, std::int32_t count, const RunSettings&) {
     std::int32_t made = 0;
-    if (g_fast != nullptr && g_fast->unitReal != nullptr && InLanes(g_minimalStandardState)) {
+    if (g_fast->unitReal != nullptr && InLanes(g_minimalStandardState)) {
         made = FastBlocks(count, [&out](std::int32_t lines) {
             g_fast->unitReal(out, lines, g_minimalStandardState, kLineEnd);
         });
@@ -119,7 +115,7 @@ std::int32_t UnitRealLines(char*& out, std::int32_t count, const RunSettings&) {
 
 std::int32_t MinimalStandardLines(char*& out, std::int32_t count, const RunSettings&) {
     std::int32_t made = 0;
-    if (g_fast != nullptr && InLanes(g_minimalStandardState)) {
+    if (InLanes(g_minimalStandardState)) {
         made = FastBlocks(count, [&out](std::int32_t lines) {
             g_fast->minimalStandard(out, lines, g_minimalStandardState, kLineEnd);
         });
@@ -136,7 +132,7 @@ std::int32_t IntervalLines(char*& out, std::int32_t count, const RunSettings& se
     const std::int32_t lower = settings.lower;
     const auto width = static_cast<std::int32_t>(IntervalWidth(lower, settings.upper));
     std::int32_t made = 0;
-    if (g_fast != nullptr && InLanes(g_minimalStandardState)) {
+    if (InLanes(g_minimalStandardState)) {
         made = FastBlocks(count, [&out, lower, width](std::int32_t lines) {
             g_fast->interval(out, lines, g_minimalStandardState, lower, width, kLineEnd);
         });

@@ -106,7 +106,7 @@ inline constexpr std::array<std::uint16_t, 100> kPairWords = [] {
 // in two words and finished by the masks above: tables rather than branches, because
 // the digit count of random numbers is not predictable.
 inline char* WriteFieldLine(char* out, std::uint32_t magnitude, Sign sign,
-                            std::string_view lineEnd) {
+                            std::uint64_t lineEndWord, std::size_t lineEndSize) {
     static_assert(std::endian::native == std::endian::little);
     const std::uint32_t high = magnitude / 100'000'000;  // at most 42
     const std::uint64_t low = EightDigits(magnitude % 100'000'000);
@@ -114,10 +114,15 @@ inline char* WriteFieldLine(char* out, std::uint32_t magnitude, Sign sign,
     const detail::FieldMasks& masks =
         detail::kFieldMasks[static_cast<std::size_t>(zeros * 3 + static_cast<int>(sign))];
     const std::uint64_t first = (0x2020u | detail::Pair(high) << 16 | low << 32) ^ masks.first;
-    const std::uint64_t second = (low >> 32 | LineEndWord(lineEnd) << 32) ^ masks.second;
+    const std::uint64_t second = (low >> 32 | lineEndWord << 32) ^ masks.second;
     std::memcpy(out, &first, 8);
     std::memcpy(out + 8, &second, 8);
-    return out + kFieldWidth + lineEnd.size();
+    return out + kFieldWidth + lineEndSize;
+}
+
+inline char* WriteFieldLine(char* out, std::uint32_t magnitude, Sign sign,
+                            std::string_view lineEnd) {
+    return WriteFieldLine(out, magnitude, sign, LineEndWord(lineEnd), lineEnd.size());
 }
 
 }  // namespace lotrix

@@ -1,10 +1,10 @@
-// Lines of the integer rows, many at a time, on the vector unit: eight generator lanes
-// advanced together by the jump-ahead multiplier (the eighth power of the step), and the
-// digits of eight numbers made at once. The scalar twin, one step and WriteFieldLine per
-// number, defines the bytes; every path here writes exactly them, in the same order.
+// Lines of the rows, many at a time: generator lanes advanced together by the jump-ahead
+// multiplier (a power of the step), and the digits of many numbers made at once. The
+// scalar twin, one step and one line per number, defines the bytes; every path here
+// writes exactly them, in the same order.
 //
-// The path is chosen once, at start, from what the processor supports; a processor
-// without the vector unit (or another architecture) keeps the scalar path.
+// The path is chosen once, at start, from what the processor supports: AVX-512, AVX2, or
+// the portable path, which builds and runs everywhere.
 #pragma once
 
 #include <array>
@@ -41,15 +41,17 @@ struct FastLines {
 // Every path's line counts are multiples of this.
 constexpr std::int32_t kFastUnit = 16;
 
-// The vector paths, fastest first, for the choice at start and for tests to reach each
-// one directly.
+// The paths, fastest first, for the choice at start and for tests to reach each one
+// directly: the vector ones where the processor has them, and the portable one that runs
+// everywhere (several generator states in flight, the digits without branches).
 extern const FastLines kAvx512Lines;
 extern const FastLines kAvx2Lines;
+extern const FastLines kScalarLines;
 [[nodiscard]] bool HasAvx512();
 [[nodiscard]] bool HasAvx2();
-inline const FastLines* const kVectorPaths[] = {&kAvx512Lines, &kAvx2Lines};
+inline const FastLines* const kFastPaths[] = {&kAvx512Lines, &kAvx2Lines, &kScalarLines};
 
-// The fastest path the processor supports; nullptr when only the scalar one.
+// The fastest path the processor supports.
 [[nodiscard]] const FastLines* ChooseFastLines();
 
 // The generators in lanes: lane i of a block holds the state i + 1 steps after the one

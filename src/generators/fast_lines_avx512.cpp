@@ -167,12 +167,18 @@ LOTRIX_AVX512 __m512i Load(const std::uint32_t* words) {
     return _mm512_loadu_si512(words);
 }
 
+// What stands before the digits: no sign, '+' on every line (the table's first half
+// serves), or either.
+enum class Signs { none, plus, mixed };
+
 // The offsets of one of the four vectors for each lane's table entry.
-template <bool kSigned>
+template <Signs kSigns>
 LOTRIX_AVX512 __m512i Offsets(std::size_t vector, __m512i entry) {
-    if constexpr (kSigned) {
+    if constexpr (kSigns == Signs::mixed) {
         return _mm512_permutex2var_epi32(Load(kSignedOffsets[vector].data()), entry,
                                          Load(kSignedOffsets[vector].data() + 16));
+    } else if constexpr (kSigns == Signs::plus) {
+        return _mm512_permutexvar_epi32(entry, Load(kSignedOffsets[vector].data()));
     } else {
         return _mm512_permutexvar_epi32(entry, Load(kUnsignedOffsets[vector].data()));
     }
@@ -181,7 +187,7 @@ LOTRIX_AVX512 __m512i Offsets(std::size_t vector, __m512i entry) {
 // Sixteen lines of the field format, as WriteFieldLine makes them, for magnitudes below
 // 2^32 and, on signed rows, a mask of the negative ones (the others have '+').
 // Stores 64 bytes at a time: up to 12 bytes past the last line are overwritten.
-template <bool kSigned, int kLineEndSize>
+template <Signs kSigns, int kLineEndSize>
 LOTRIX_AVX512 void WriteSixteenLines(char* out, __m512i magnitude, __mmask16 negative,
                                      std::uint32_t lineEnd) {
     // q = magnitude / 10^4 = (magnitude * ceil(2^45 / 10^4)) >> 45, even and odd lanes apart.
@@ -211,11 +217,11 @@ LOTRIX_AVX512 void WriteSixteenLines(char* out, __m512i magnitude, __mmask16 neg
                                               Load(kZeroTables.zeros.data() + 16));
     entry = _mm512_mask_sub_epi32(entry, _mm512_cmpgt_epu32_mask(magnitude, largest), entry,
                                   _mm512_set1_epi32(1));
-    if constexpr (kSigned)
+    if constexpr (kSigns == Signs::mixed)
         entry = _mm512_mask_add_epi32(entry, negative, entry, _mm512_set1_epi32(16));
-    const __m512i head = Offsets<kSigned>(0, entry), topOffsets = Offsets<kSigned>(1, entry);
-    const __m512i hundredsOffsets = Offsets<kSigned>(2, entry);
-    const __m512i restOffsets = Offsets<kSigned>(3, entry);
+    const __m512i head = Offsets<kSigns>(0, entry), topOffsets = Offsets<kSigns>(1, entry);
+    const __m512i hundredsOffsets = Offsets<kSigns>(2, entry);
+    const __m512i restOffsets = Offsets<kSigns>(3, entry);
     const __m512i topLine = _mm512_add_epi8(
         _mm512_ternarylogic_epi32(DigitPairs(top), _mm512_set1_epi32(0xFFFF),
                                   _mm512_set1_epi32(static_cast<int>(lineEnd << 16)), 0xEA),
@@ -284,7 +290,7 @@ LOTRIX_AVX512_ROWS void MinimalStandardRows(char*& out, std::int32_t lines, std:
     __m512i written = lanes;
     char* cursor = out;  // in a register: stores through `out` could change `out` itself
     for (std::int32_t done = 0; done < lines; done += kLanes) {
-        WriteSixteenLines<false, kLineEndSize>(cursor, lanes, 0, lineEnd);
+        WriteSixteenLines<Signs::none, kLineEndSize>(cursor, lanes, 0, lineEnd);
         cursor += kStrideLf + kLanes * (kLineEndSize - 1);
         written = lanes;
         lanes = MultiplyModulo(lanes, jump);
@@ -307,7 +313,7 @@ LOTRIX_AVX512_ROWS void CompatRows(char*& out, std::int32_t lines, std::uint32_t
     for (std::int32_t done = 0; done < lines; done += kLanes) {
         const __m512i values =
             _mm512_and_si512(_mm512_srli_epi32(lanes, 16), _mm512_set1_epi32(0x7FFF));
-        WriteSixteenLines<false, kLineEndSize>(cursor, values, 0, lineEnd);
+        WriteSixteenLines<Signs::none, kLineEndSize>(cursor, values, 0, lineEnd);
         cursor += kStrideLf + kLanes * (kLineEndSize - 1);
         written = lanes;
         lanes = _mm512_add_epi32(_mm512_mullo_epi32(lanes, multiplier), increment);
@@ -326,9 +332,9 @@ LOTRIX_AVX512 __m512i ScaledQuotient(__m512i product) {
     return _mm512_mask_add_epi64(high, carry, high, _mm512_set1_epi64(1));
 }
 
-LOTRIX_AVX512_ROWS void IntervalRows(char*& out, std::int32_t lines, std::int32_t& state,
-                                     std::int32_t lower, std::int32_t width,
-                                     std::uint32_t lineEnd) {
+template <int kLineEndSize, Signs kSigns>
+LOTRIX_AVX512 void IntervalLoop(char*& out, std::int32_t lines, std::int32_t& state,
+                                std::int32_t lower, std::int32_t width, std::uint32_t lineEnd) {
     auto [lanes, jump] = FirstMinimalStandardLanes(state);
     __m512i written = lanes;
     const __m512i widths = _mm512_set1_epi64(static_cast<std::uint32_t>(width));
@@ -340,13 +346,23 @@ LOTRIX_AVX512_ROWS void IntervalRows(char*& out, std::int32_t lines, std::int32_
         const __m512i offset = _mm512_mask_blend_epi32(0xAAAA, even, _mm512_slli_epi64(odd, 32));
         const __m512i value = _mm512_add_epi32(lowers, offset);
         const __mmask16 negative = _mm512_cmplt_epi32_mask(value, _mm512_setzero_si512());
-        WriteSixteenLines<true, kLineEndSize>(cursor, _mm512_abs_epi32(value), negative, lineEnd);
+        WriteSixteenLines<kSigns, kLineEndSize>(cursor, _mm512_abs_epi32(value), negative, lineEnd);
         cursor += kStrideLf + kLanes * (kLineEndSize - 1);
         written = lanes;
         lanes = MultiplyModulo(lanes, jump);
     }
     out = cursor;
     if (lines > 0) state = LastLane(written);
+}
+
+LOTRIX_AVX512_ROWS void IntervalRows(char*& out, std::int32_t lines, std::int32_t& state,
+                                     std::int32_t lower, std::int32_t width,
+                                     std::uint32_t lineEnd) {
+    // The values lie from lower up (the sum wraps only for widths that reach 2^31).
+    if (lower >= 0 && static_cast<std::int64_t>(lower) + width <= 2147483648)
+        IntervalLoop<kLineEndSize, Signs::plus>(out, lines, state, lower, width, lineEnd);
+    else
+        IntervalLoop<kLineEndSize, Signs::mixed>(out, lines, state, lower, width, lineEnd);
 }
 
 LOTRIX_AVX512_ROWS void FieldLines(char* out, const std::uint32_t* magnitudes, const char* signs,
@@ -359,9 +375,9 @@ LOTRIX_AVX512_ROWS void FieldLines(char* out, const std::uint32_t* magnitudes, c
     }
     const __m512i magnitude = _mm512_loadu_si512(magnitudes);
     if (anySign)
-        WriteSixteenLines<true, kLineEndSize>(out, magnitude, negative, lineEnd);
+        WriteSixteenLines<Signs::mixed, kLineEndSize>(out, magnitude, negative, lineEnd);
     else
-        WriteSixteenLines<false, kLineEndSize>(out, magnitude, 0, lineEnd);
+        WriteSixteenLines<Signs::none, kLineEndSize>(out, magnitude, 0, lineEnd);
 }
 
 [[gnu::noinline]] char* WriteScalarReals(char* out, const std::int32_t* steps,
