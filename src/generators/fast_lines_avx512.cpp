@@ -140,8 +140,8 @@ constexpr std::array<std::array<std::uint8_t, 64>, 2> MakeLayout(int lineEndSize
 constexpr auto kLayoutLf = MakeLayout(1);
 constexpr auto kLayoutCrLf = MakeLayout(2);
 
-#define LOTRIX_AVX512                                                        \
-    [[gnu::target("avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi"), \
+#define LOTRIX_AVX512                                                                       \
+    [[gnu::target("avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi,bmi,bmi2,lzcnt"), \
       gnu::always_inline]] inline
 
 LOTRIX_AVX512 __m512i Load(const std::array<std::uint8_t, 64>& bytes) {
@@ -282,7 +282,7 @@ constexpr std::ptrdiff_t kStrideLf = kLanes * (kFieldWidth + 1);
 // The rows, for a line end of kLineEndSize bytes whose bytes are `lineEnd`'s low ones.
 #define LOTRIX_AVX512_ROWS      \
     template <int kLineEndSize> \
-    [[gnu::target("avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi")]]
+    [[gnu::target("avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi,bmi,bmi2,lzcnt")]]
 
 LOTRIX_AVX512_ROWS void MinimalStandardRows(char*& out, std::int32_t lines, std::int32_t& state,
                                             std::uint32_t lineEnd) {
@@ -587,7 +587,8 @@ const FastLines kAvx512Lines{
 bool HasAvx512() {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
            __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512cd") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+           __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
 }
 
 }  // namespace lotrix
