@@ -93,12 +93,13 @@ void LineBatch(benchmark::State& state) {
         benchmark::DoNotOptimize(mode.makeLines(out, kBatch, g_row));
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * kBatch);
+    state.counters["per_number"] = benchmark::Counter(
+        kBatch, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(LineBatch)->DenseRange(1, 4)->ArgName("choice");
 
-// Choice 3's lines on each path: the scalar twin (one step and WriteFieldLine a number)
-// and the AVX2 lanes, 4096 lines a round.
+// Choice 3's lines on the scalar twin (one step and WriteFieldLine a number), 4096 lines a
+// round, to set beside the paths below.
 void MinimalStandardScalarPath(benchmark::State& state) {
     std::int32_t s = 1;
     for (auto _ : state) {
@@ -110,12 +111,13 @@ void MinimalStandardScalarPath(benchmark::State& state) {
         benchmark::DoNotOptimize(out);
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * kBatch);
+    state.counters["per_number"] = benchmark::Counter(
+        kBatch, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(MinimalStandardScalarPath);
 
-// The integer rows' lines on each path, 4096 lines a round: choice 3, choice 1
-// and choice 4 with the bounds of PrepareRow.
+// The lines on each path, 4096 a round: choice 3, choice 1, choice 4 with the bounds of
+// PrepareRow, and choice 2 where the path has it; per_number is the time of one line.
 void VectorPath(benchmark::State& state, const FastLines* path, std::int32_t choice) {
     if (path->minimalStandard == nullptr || !path->runsHere()) {
         state.SkipWithError("not supported here");
@@ -128,15 +130,18 @@ void VectorPath(benchmark::State& state, const FastLines* path, std::int32_t cho
         if (choice == 3) path->minimalStandard(out, kBatch, s, "\n");
         if (choice == 1) path->compat(out, kBatch, compat, "\n");
         if (choice == 4) path->interval(out, kBatch, s, -1000, 1001001, "\n");
+        if (choice == 2) path->unitReal(out, kBatch, s, "\n");
         benchmark::DoNotOptimize(out);
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * kBatch);
+    state.counters["per_number"] = benchmark::Counter(
+        kBatch, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 [[maybe_unused]] const bool g_registered = [] {
     for (const FastLines* path : kFastPaths) {
-        for (const std::int32_t choice : {3, 1, 4}) {
+        for (const std::int32_t choice : {3, 1, 4, 2}) {
+            if (choice == 2 && path->unitReal == nullptr) continue;
             benchmark::RegisterBenchmark(
                 (std::string("VectorPath/") + path->name + "/choice:" + std::to_string(choice))
                     .c_str(),
