@@ -1,6 +1,7 @@
-// The AVX-512 path of the integer rows' lines: sixteen generator lanes, and the digits of
-// sixteen numbers laid out as lines by byte permutes (VBMI). Compiled for AVX-512 function
-// by function and chosen only where the processor has every part of it.
+// The AVX-512 path: the integer rows from sixteen generator lanes, the digits of sixteen
+// numbers laid out as lines by byte permutes (VBMI); and choice 2's reals, eight at a
+// time. Compiled for AVX-512 function by function and chosen only where the processor
+// has every part of it.
 #include <array>
 #include <bit>
 #include <cstring>
@@ -16,17 +17,20 @@
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // GCC 12's AVX-512 header starts some results from a self-initialised "undefined" vector,
 // which its own flow analysis then reports as uninitialised.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
 #include <immintrin.h>
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 namespace lotrix {
 namespace {
 
 constexpr int kLanes = 16;
-constexpr int kLinesPerStore = 4;  // four lines of 13 or 14 bytes fit in 64
 
 // Each number's line is made from 16 bytes in four vectors of 4 bytes a number: `head`
 // (the two bytes before the digits), `top` (digit places 0-1, then the line end), `hundreds`
