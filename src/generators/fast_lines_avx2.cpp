@@ -1,11 +1,15 @@
-// The AVX2 path of the integer rows' lines. Compiled for AVX2 function by function (the
-// rest of the program stays baseline x86-64) and chosen only where the processor has it.
+// The AVX2 path of the integer rows' lines: eight generator lanes, the digits of eight
+// numbers by multiply-and-shift, blanks and signs by offsets looked up by the count of
+// leading zeros, and each number's 16 bytes gathered by a transposition and a shuffle.
+// Compiled for AVX2 function by function (the rest of the program stays baseline x86-64)
+// and chosen only where the processor has it.
 #include <array>
 #include <cstring>
 
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"
 #include "generators/fast_lines.hpp"
+#include "generators/field_offsets.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 
@@ -29,40 +33,82 @@ LOTRIX_AVX2 __m256i JoinLanes(__m256i even, __m256i odd) {
     return _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
 }
 
-// Two decimal digits of each 16-bit lane x < 100, as ASCII, tens first.
-LOTRIX_AVX2 __m256i DigitPairs(__m256i x) {
-    const __m256i tens = _mm256_mulhi_epu16(x, _mm256_set1_epi16(6554));  // x / 10, exact
-    const __m256i ones = _mm256_sub_epi16(x, _mm256_mullo_epi16(tens, _mm256_set1_epi16(10)));
-    return _mm256_add_epi16(_mm256_or_si256(tens, _mm256_slli_epi16(ones, 8)),
-                            _mm256_set1_epi16(0x3030));
+// A constant the compiler may not see through: it would turn a multiplication by it into
+// a longer chain of shifts and additions, which costs the vector unit more.
+LOTRIX_AVX2 __m256i Opaque(__m256i constant) {
+    asm("" : "+x"(constant));
+    return constant;
 }
 
-// Eight lines of the field format, as WriteFieldLine makes them: magnitudes (below 2^32)
-// and, for signed rows, the sign character of each ('+' or '-'; 0 for none).
-LOTRIX_AVX2 void WriteEightLines(char* out, __m256i magnitude, __m256i sign,
-                                 std::string_view lineEnd) {
-    const auto stride = static_cast<std::ptrdiff_t>(kFieldWidth + lineEnd.size());
-    // The top two digits and the low eight: magnitude / 10^8 = (m * ceil(2^57 / 10^8)) >> 57.
-    const Products top = MultiplyLanes(magnitude, _mm256_set1_epi64x(1441151881));
-    const __m256i high = JoinLanes(_mm256_srli_epi64(top.even, 57), _mm256_srli_epi64(top.odd, 57));
-    const __m256i low =
-        _mm256_sub_epi32(magnitude, _mm256_mullo_epi32(high, _mm256_set1_epi32(100000000)));
-    // The low eight as two halves of four digits, a = low / 10^4 and b = low % 10^4.
-    const Products half = MultiplyLanes(low, _mm256_set1_epi64x(109951163));
-    const __m256i a = JoinLanes(_mm256_srli_epi64(half.even, 40), _mm256_srli_epi64(half.odd, 40));
-    const __m256i b = _mm256_sub_epi32(low, _mm256_mullo_epi32(a, _mm256_set1_epi32(10000)));
-    const __m256i halves = _mm256_or_si256(a, _mm256_slli_epi32(b, 16));  // a, b as 16-bit lanes
-    // Each half as two pairs of digits: c = x / 100 and d = x % 100.
-    const __m256i c = _mm256_srli_epi16(_mm256_mulhi_epu16(halves, _mm256_set1_epi16(5243)), 3);
-    const __m256i d = _mm256_sub_epi16(halves, _mm256_mullo_epi16(c, _mm256_set1_epi16(100)));
-    const __m256i pairsC = DigitPairs(c), pairsD = DigitPairs(d);
-    // Per number, the eight low digits in order: c of a, d of a, c of b, d of b.
-    const __m256i digitsLow = _mm256_unpacklo_epi16(pairsC, pairsD);   // numbers 0, 1, 4, 5
-    const __m256i digitsHigh = _mm256_unpackhi_epi16(pairsC, pairsD);  // numbers 2, 3, 6, 7
-    // The first four bytes of each line: two blanks and the top two digits.
-    const __m256i head = _mm256_or_si256(
-        _mm256_set1_epi32(0x2020),
-        _mm256_slli_epi32(_mm256_and_si256(DigitPairs(high), _mm256_set1_epi32(0xFFFF)), 16));
+// The two decimal digits of each 16-bit lane x < 100 as bytes 0-9, tens first: with
+// t = x / 10, 256 * (x - 10t) + t = 256x - 2559t.
+LOTRIX_AVX2 __m256i DigitPairs(__m256i x) {
+    const __m256i tens = _mm256_mulhi_epu16(x, _mm256_set1_epi16(6554));  // exact below 100
+    return _mm256_sub_epi16(_mm256_slli_epi16(x, 8),
+                            _mm256_mullo_epi16(tens, Opaque(_mm256_set1_epi16(2559))));
+}
+
+// What stands before the digits: no sign, '+' on every line, or either.
+enum class Signs { none, plus, mixed };
+
+// The offsets of each vector (see field_offsets.hpp) for the eight table entries. The head
+// and top bytes are the same for 7 leading zeros and more, the others for 2 and fewer, so
+// head and top take min(zeros, 7), hundreds and rest max(zeros - 2, 0).
+using OffsetTables = std::array<std::array<std::uint32_t, 8>, 4>;
+constexpr OffsetTables MakeOffsets(char sign) {
+    OffsetTables tables{};
+    for (int vector = 0; vector < 4; ++vector) {
+        for (int entry = 0; entry < 8; ++entry) {
+            const int zeros = vector < 2 ? entry : entry + 2;
+            tables[static_cast<std::size_t>(vector)][static_cast<std::size_t>(entry)] =
+                FieldOffsets(static_cast<FieldVector>(vector), zeros, sign);
+        }
+    }
+    return tables;
+}
+constexpr OffsetTables kUnsignedOffsets = MakeOffsets(' ');
+constexpr OffsetTables kPlusOffsets = MakeOffsets('+');
+constexpr OffsetTables kMinusOffsets = MakeOffsets('-');
+
+LOTRIX_AVX2 __m256i Load(const std::array<std::uint32_t, 8>& words) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words.data()));
+}
+
+template <Signs kSigns>
+LOTRIX_AVX2 __m256i Offsets(std::size_t vector, __m256i entry, __m256i negative) {
+    if constexpr (kSigns == Signs::none) {
+        return _mm256_permutevar8x32_epi32(Load(kUnsignedOffsets[vector]), entry);
+    } else if constexpr (kSigns == Signs::plus) {
+        return _mm256_permutevar8x32_epi32(Load(kPlusOffsets[vector]), entry);
+    } else {
+        return _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(Load(kPlusOffsets[vector]), entry),
+                                  _mm256_permutevar8x32_epi32(Load(kMinusOffsets[vector]), entry),
+                                  negative);
+    }
+}
+
+// Eight lines of the field format, as WriteFieldLine makes them, for magnitudes below 2^32
+// and, on signed rows, the lanes of the negative ones set. Each line is stored as 16
+// bytes: up to 3 bytes past the last line are overwritten.
+template <Signs kSigns, int kLineEndSize>
+LOTRIX_AVX2 void WriteEightLines(char* out, __m256i magnitude, __m256i negative,
+                                 std::uint32_t lineEnd) {
+    // q = magnitude / 10^4 = (magnitude * ceil(2^45 / 10^4)) >> 45, even and odd lanes apart.
+    const Products p = MultiplyLanes(magnitude, _mm256_set1_epi64x(3518437209));
+    const __m256i q =
+        _mm256_blend_epi32(_mm256_srli_epi64(p.even, 45), _mm256_srli_epi64(p.odd, 13), 0xAA);
+    const __m256i units =
+        _mm256_sub_epi32(magnitude, _mm256_mullo_epi32(q, Opaque(_mm256_set1_epi32(10000))));
+    // top = q / 10^4 = (q >> 4) / 625, in the low 16-bit half; the high half stays zero.
+    const __m256i top =
+        _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_srli_epi32(q, 4), _mm256_set1_epi32(53688)), 9);
+    const __m256i middle =
+        _mm256_sub_epi32(q, _mm256_madd_epi16(top, Opaque(_mm256_set1_epi32(10000))));
+    const __m256i fours = _mm256_or_si256(middle, _mm256_slli_epi32(units, 16));
+    const __m256i hundreds =
+        _mm256_srli_epi16(_mm256_mulhi_epu16(fours, _mm256_set1_epi16(5243)), 3);
+    const __m256i rest =
+        _mm256_sub_epi16(fours, _mm256_mullo_epi16(hundreds, Opaque(_mm256_set1_epi16(100))));
     // How many leading places are zeros, 9 - #{k : magnitude >= 10^k}, compared unsigned.
     const __m256i flip = _mm256_set1_epi32(static_cast<int>(0x80000000u));
     const __m256i flipped = _mm256_xor_si256(magnitude, flip);
@@ -73,49 +119,38 @@ LOTRIX_AVX2 void WriteEightLines(char* out, __m256i magnitude, __m256i sign,
             _mm256_xor_si256(_mm256_set1_epi32(static_cast<int>(power - 1)), flip);
         zeros = _mm256_add_epi32(zeros, _mm256_cmpgt_epi32(flipped, below));  // -1 where above
     }
-    // The last four bytes: the line end, the sign character and the count of zeros, which
-    // the finishing reads and the next line's store overwrites.
-    const __m256i tail =
-        _mm256_or_si256(_mm256_set1_epi32(static_cast<int>(LineEndWord(lineEnd))),
-                        _mm256_or_si256(_mm256_slli_epi32(sign, 16), _mm256_slli_epi32(zeros, 24)));
-    const __m256i takeLow = _mm256_setr_epi32(0, 0, 1, 1, 4, 4, 5, 5);
-    const __m256i takeHigh = _mm256_setr_epi32(2, 2, 3, 3, 6, 6, 7, 7);
-    const __m256i low32 = _mm256_set1_epi64x(0xFFFFFFFF);
-    __m256i lines[4];
-    for (int part = 0; part < 2; ++part) {
-        const __m256i take = part == 0 ? takeLow : takeHigh;
-        const __m256i digits = part == 0 ? digitsLow : digitsHigh;
-        const __m256i first =
-            _mm256_or_si256(_mm256_and_si256(_mm256_permutevar8x32_epi32(head, take), low32),
-                            _mm256_slli_epi64(digits, 32));
-        const __m256i second =
-            _mm256_or_si256(_mm256_srli_epi64(digits, 32),
-                            _mm256_slli_epi64(_mm256_permutevar8x32_epi32(tail, take), 32));
-        lines[part * 2] = _mm256_unpacklo_epi64(first, second);      // numbers 0, 4 (2, 6)
-        lines[part * 2 + 1] = _mm256_unpackhi_epi64(first, second);  // numbers 1, 5 (3, 7)
+    const __m256i upper = _mm256_min_epu32(zeros, _mm256_set1_epi32(7));
+    const __m256i lower = _mm256_subs_epu16(zeros, _mm256_set1_epi32(2));
+    const __m256i head = Offsets<kSigns>(0, upper, negative);
+    const __m256i topLine = _mm256_add_epi8(
+        _mm256_or_si256(_mm256_and_si256(DigitPairs(top), _mm256_set1_epi32(0xFFFF)),
+                        _mm256_set1_epi32(static_cast<int>(lineEnd << 16))),
+        Offsets<kSigns>(1, upper, negative));
+    const __m256i hundredsLine =
+        _mm256_add_epi8(DigitPairs(hundreds), Offsets<kSigns>(2, lower, negative));
+    const __m256i restLine = _mm256_add_epi8(DigitPairs(rest), Offsets<kSigns>(3, lower, negative));
+    // Each number's 16 bytes together (a 4 x 4 transposition in each 128-bit lane), then in
+    // the line's order: head 0-1, top 0-1, hundreds 0-1, rest 0-1, hundreds 2-3, rest 2-3,
+    // the line end.
+    const __m256i headsTops01 = _mm256_unpacklo_epi32(head, topLine);
+    const __m256i headsTops23 = _mm256_unpackhi_epi32(head, topLine);
+    const __m256i pairs01 = _mm256_unpacklo_epi32(hundredsLine, restLine);
+    const __m256i pairs23 = _mm256_unpackhi_epi32(hundredsLine, restLine);
+    const __m256i order = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 10, 11, 14, 15, 6, 7, 7, 7, 0,
+                                           1, 4, 5, 8, 9, 12, 13, 10, 11, 14, 15, 6, 7, 7, 7);
+    const __m256i numbers[4] = {
+        _mm256_shuffle_epi8(_mm256_unpacklo_epi64(headsTops01, pairs01), order),
+        _mm256_shuffle_epi8(_mm256_unpackhi_epi64(headsTops01, pairs01), order),
+        _mm256_shuffle_epi8(_mm256_unpacklo_epi64(headsTops23, pairs23), order),
+        _mm256_shuffle_epi8(_mm256_unpackhi_epi64(headsTops23, pairs23), order)};
+    constexpr int kLength = kFieldWidth + kLineEndSize;
+    for (int i = 0; i < 4; ++i) {  // in order: each store overwrites the one before's spare
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * kLength),
+                         _mm256_castsi256_si128(numbers[i]));
     }
-    // Leading zeros become blanks, and the sign stands just before the first digit.
-    const __m256i place = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0,
-                                           1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    for (__m256i& line : lines) {
-        const __m256i z = _mm256_shuffle_epi8(line, _mm256_set1_epi8(15));
-        const __m256i s = _mm256_shuffle_epi8(line, _mm256_set1_epi8(14));
-        const __m256i blank =
-            _mm256_and_si256(_mm256_cmpgt_epi8(_mm256_add_epi8(z, _mm256_set1_epi8(2)), place),
-                             _mm256_cmpgt_epi8(place, _mm256_set1_epi8(1)));
-        line = _mm256_xor_si256(line, _mm256_and_si256(blank, _mm256_set1_epi8('0' ^ ' ')));
-        const __m256i signHere =
-            _mm256_andnot_si256(_mm256_cmpeq_epi8(s, _mm256_setzero_si256()),
-                                _mm256_cmpeq_epi8(place, _mm256_add_epi8(z, _mm256_set1_epi8(1))));
-        line = _mm256_blendv_epi8(line, s, signHere);
-    }
-    // In order, so that each line's store overwrites the spare bytes of the one before.
-    const int order[8][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {0, 1}, {1, 1}, {2, 1}, {3, 1}};
-    for (int i = 0; i < 8; ++i) {
-        const __m256i line = lines[order[i][0]];
-        const __m128i half128 =
-            order[i][1] == 0 ? _mm256_castsi256_si128(line) : _mm256_extracti128_si256(line, 1);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + stride * i), half128);
+    for (int i = 0; i < 4; ++i) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (4 + i) * kLength),
+                         _mm256_extracti128_si256(numbers[i], 1));
     }
 }
 
@@ -143,10 +178,6 @@ LOTRIX_AVX2 __m256i ScaledQuotient(__m256i product) {
     return _mm256_sub_epi64(high, _mm256_cmpgt_epi64(sum, _mm256_set1_epi64x(kModulus - 1)));
 }
 
-LOTRIX_AVX2 __m256i Load(const std::array<std::uint32_t, 8>& words) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words.data()));
-}
-
 // The minimal-standard lanes of the block after `state`, and their jump to the next block.
 struct MinimalStandardLanes {
     __m256i lanes, jump;
@@ -161,22 +192,30 @@ LOTRIX_AVX2 std::int32_t LastLane(__m256i lanes) {
     return _mm256_extract_epi32(lanes, 7);
 }
 
-[[gnu::target("avx2")]] void MinimalStandardAvx2(char*& out, std::int32_t lines,
-                                                 std::int32_t& state, std::string_view lineEnd) {
+constexpr std::ptrdiff_t kStrideLf = 8 * (kFieldWidth + 1);
+
+// The rows, for a line end of kLineEndSize bytes whose bytes are `lineEnd`'s low ones.
+#define LOTRIX_AVX2_ROWS        \
+    template <int kLineEndSize> \
+    [[gnu::target("avx2")]]
+
+LOTRIX_AVX2_ROWS void MinimalStandardRows(char*& out, std::int32_t lines, std::int32_t& state,
+                                          std::uint32_t lineEnd) {
     auto [lanes, jump] = FirstMinimalStandardLanes(state);
     __m256i written = lanes;
-    const auto stride = static_cast<std::ptrdiff_t>(8 * (kFieldWidth + lineEnd.size()));
+    char* cursor = out;  // in a register: stores through `out` could change `out` itself
     for (std::int32_t done = 0; done < lines; done += 8) {
-        WriteEightLines(out, lanes, _mm256_setzero_si256(), lineEnd);
-        out += stride;
+        WriteEightLines<Signs::none, kLineEndSize>(cursor, lanes, _mm256_setzero_si256(), lineEnd);
+        cursor += kStrideLf + 8 * (kLineEndSize - 1);
         written = lanes;
         lanes = MultiplyModulo(lanes, jump);
     }
+    out = cursor;
     if (lines > 0) state = LastLane(written);
 }
 
-[[gnu::target("avx2")]] void CompatAvx2(char*& out, std::int32_t lines, std::uint32_t& state,
-                                        std::string_view lineEnd) {
+LOTRIX_AVX2_ROWS void CompatRows(char*& out, std::int32_t lines, std::uint32_t& state,
+                                 std::uint32_t lineEnd) {
     constexpr auto& multipliers = kCompatSteps<8>[0];
     constexpr auto& increments = kCompatSteps<8>[1];
     __m256i lanes = _mm256_add_epi32(
@@ -185,47 +224,102 @@ LOTRIX_AVX2 std::int32_t LastLane(__m256i lanes) {
     const __m256i multiplier = _mm256_set1_epi32(static_cast<int>(multipliers.back()));
     const __m256i increment = _mm256_set1_epi32(static_cast<int>(increments.back()));
     __m256i written = lanes;
-    const auto stride = static_cast<std::ptrdiff_t>(8 * (kFieldWidth + lineEnd.size()));
+    char* cursor = out;
     for (std::int32_t done = 0; done < lines; done += 8) {
         const __m256i values =
             _mm256_and_si256(_mm256_srli_epi32(lanes, 16), _mm256_set1_epi32(0x7FFF));
-        WriteEightLines(out, values, _mm256_setzero_si256(), lineEnd);
-        out += stride;
+        WriteEightLines<Signs::none, kLineEndSize>(cursor, values, _mm256_setzero_si256(), lineEnd);
+        cursor += kStrideLf + 8 * (kLineEndSize - 1);
         written = lanes;
         lanes = _mm256_add_epi32(_mm256_mullo_epi32(lanes, multiplier), increment);
     }
+    out = cursor;
     if (lines > 0) state = static_cast<std::uint32_t>(LastLane(written));
 }
 
-[[gnu::target("avx2")]] void IntervalAvx2(char*& out, std::int32_t lines, std::int32_t& state,
-                                          std::int32_t lower, std::int32_t width,
-                                          std::string_view lineEnd) {
+template <int kLineEndSize, Signs kSigns>
+LOTRIX_AVX2 void IntervalLoop(char*& out, std::int32_t lines, std::int32_t& state,
+                              std::int32_t lower, std::int32_t width, std::uint32_t lineEnd) {
     auto [lanes, jump] = FirstMinimalStandardLanes(state);
     __m256i written = lanes;
     const __m256i widths = _mm256_set1_epi64x(static_cast<std::uint32_t>(width));
-    const auto stride = static_cast<std::ptrdiff_t>(8 * (kFieldWidth + lineEnd.size()));
+    char* cursor = out;
     for (std::int32_t done = 0; done < lines; done += 8) {
         const Products p = MultiplyLanes(lanes, widths);
         const __m256i offset = JoinLanes(ScaledQuotient(p.even), ScaledQuotient(p.odd));
         const __m256i value = _mm256_add_epi32(_mm256_set1_epi32(lower), offset);
         const __m256i negative = _mm256_cmpgt_epi32(_mm256_setzero_si256(), value);
-        const __m256i sign =
-            _mm256_blendv_epi8(_mm256_set1_epi32('+'), _mm256_set1_epi32('-'), negative);
-        WriteEightLines(out, _mm256_abs_epi32(value), sign, lineEnd);
-        out += stride;
+        WriteEightLines<kSigns, kLineEndSize>(cursor, _mm256_abs_epi32(value), negative, lineEnd);
+        cursor += kStrideLf + 8 * (kLineEndSize - 1);
         written = lanes;
         lanes = MultiplyModulo(lanes, jump);
     }
+    out = cursor;
     if (lines > 0) state = LastLane(written);
 }
 
-[[gnu::target("avx2")]] void FieldLinesAvx2(char* out, const std::uint32_t* magnitudes,
-                                            const char* signs, std::string_view lineEnd) {
-    alignas(32) std::uint32_t signWords[8];
-    for (int i = 0; i < 8; ++i)
-        signWords[i] = static_cast<unsigned char>(signs[i]);
-    WriteEightLines(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(magnitudes)),
-                    _mm256_load_si256(reinterpret_cast<const __m256i*>(signWords)), lineEnd);
+LOTRIX_AVX2_ROWS void IntervalRows(char*& out, std::int32_t lines, std::int32_t& state,
+                                   std::int32_t lower, std::int32_t width, std::uint32_t lineEnd) {
+    // The values lie from lower up (the sum wraps only for widths that reach 2^31).
+    if (lower >= 0 && static_cast<std::int64_t>(lower) + width <= 2147483648)
+        IntervalLoop<kLineEndSize, Signs::plus>(out, lines, state, lower, width, lineEnd);
+    else
+        IntervalLoop<kLineEndSize, Signs::mixed>(out, lines, state, lower, width, lineEnd);
+}
+
+LOTRIX_AVX2_ROWS void FieldLines(char* out, const std::uint32_t* magnitudes, const char* signs,
+                                 std::uint32_t lineEnd) {
+    alignas(32) std::int32_t negative[8];
+    bool anySign = false;
+    for (int i = 0; i < 8; ++i) {
+        negative[i] = signs[i] == '-' ? -1 : 0;
+        anySign = anySign || signs[i] != 0;
+    }
+    const __m256i magnitude = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(magnitudes));
+    if (anySign) {
+        WriteEightLines<Signs::mixed, kLineEndSize>(
+            out, magnitude, _mm256_load_si256(reinterpret_cast<const __m256i*>(negative)), lineEnd);
+    } else {
+        WriteEightLines<Signs::none, kLineEndSize>(out, magnitude, _mm256_setzero_si256(), lineEnd);
+    }
+}
+
+#undef LOTRIX_AVX2_ROWS
+
+// The entries: the line end's length chosen once a call, outside the loops.
+void MinimalStandardAvx2(char*& out, std::int32_t lines, std::int32_t& state,
+                         std::string_view lineEnd) {
+    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
+    if (lineEnd.size() == 1)
+        MinimalStandardRows<1>(out, lines, state, word);
+    else
+        MinimalStandardRows<2>(out, lines, state, word);
+}
+
+void CompatAvx2(char*& out, std::int32_t lines, std::uint32_t& state, std::string_view lineEnd) {
+    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
+    if (lineEnd.size() == 1)
+        CompatRows<1>(out, lines, state, word);
+    else
+        CompatRows<2>(out, lines, state, word);
+}
+
+void IntervalAvx2(char*& out, std::int32_t lines, std::int32_t& state, std::int32_t lower,
+                  std::int32_t width, std::string_view lineEnd) {
+    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
+    if (lineEnd.size() == 1)
+        IntervalRows<1>(out, lines, state, lower, width, word);
+    else
+        IntervalRows<2>(out, lines, state, lower, width, word);
+}
+
+void FieldLinesAvx2(char* out, const std::uint32_t* magnitudes, const char* signs,
+                    std::string_view lineEnd) {
+    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
+    if (lineEnd.size() == 1)
+        FieldLines<1>(out, magnitudes, signs, word);
+    else
+        FieldLines<2>(out, magnitudes, signs, word);
 }
 
 #undef LOTRIX_AVX2

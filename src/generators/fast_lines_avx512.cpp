@@ -10,6 +10,7 @@
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"
 #include "generators/fast_lines.hpp"
+#include "generators/field_offsets.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "generators/unit_real.hpp"
@@ -32,48 +33,18 @@ namespace {
 
 constexpr int kLanes = 16;
 
-// Each number's line is made from 16 bytes in four vectors of 4 bytes a number: `head`
-// (the two bytes before the digits), `top` (digit places 0-1, then the line end), `hundreds`
-// (places 2-3 and 6-7) and `rest` (places 4-5 and 8-9). Bytes the digit arithmetic leaves
-// at 0 (head, and every leading zero) get their character by adding an offset that depends
-// only on the number's count of leading zeros and its sign: ' ', or the sign just before
-// the first digit; the other places get '0'.
-//
-// Bytes of the line by position (places shifted by the two head bytes): 0-1 head, 2-11
-// the ten places, 12 on the line end.
-constexpr std::array<std::array<int, 4>, 4> kPositions = {{
-    {0, 1, -1, -1},  // head; bytes 2 and 3 unused
-    {2, 3, -1, -1},  // top, then the line end
-    {4, 5, 8, 9},    // hundreds
-    {6, 7, 10, 11},  // rest
-}};
-
-// For each vector, the 4-byte offsets by entry zeros + 16 * sign, where sign is 0 for '+'
-// (or none) and 1 for '-': entries 0-15 alone serve unsigned rows, which have their own
-// table with blanks for signs.
+// The offsets of each vector (see field_offsets.hpp) by entry zeros + 16 * sign, where
+// sign is 0 for '+' (or none) and 1 for '-': entries 0-15 alone serve unsigned rows, which
+// have their own table with blanks for signs.
 using OffsetTable = std::array<std::uint32_t, 32>;
 constexpr OffsetTable MakeOffsets(int vector, char plus, char minus) {
     OffsetTable table{};
     for (int entry = 0; entry < 32; ++entry) {
         const int zeros = entry % 16;
-        const char sign = entry < 16 ? plus : minus;
-        std::uint32_t word = 0;
-        for (int byte = 3; byte >= 0; --byte) {
-            const int position =
-                kPositions[static_cast<std::size_t>(vector)][static_cast<std::size_t>(byte)];
-            const int firstDigit = 2 + zeros;
-            int offset = 0;
-            if (position < 0 || zeros > 9)
-                offset = 0;
-            else if (position < firstDigit - 1)
-                offset = ' ';
-            else if (position == firstDigit - 1)
-                offset = sign;
-            else
-                offset = '0';
-            word = word << 8 | static_cast<std::uint32_t>(offset);
+        if (zeros <= 9) {
+            table[static_cast<std::size_t>(entry)] =
+                FieldOffsets(static_cast<FieldVector>(vector), zeros, entry < 16 ? plus : minus);
         }
-        table[static_cast<std::size_t>(entry)] = word;
     }
     return table;
 }
@@ -125,7 +96,7 @@ constexpr std::array<std::array<std::uint8_t, 64>, 2> MakeLayout(int lineEndSize
                 } else {
                     for (int v = 0; v < 4; ++v)
                         for (int b = 0; b < 4; ++b)
-                            if (kPositions[static_cast<std::size_t>(v)]
+                            if (kFieldPositions[static_cast<std::size_t>(v)]
                                           [static_cast<std::size_t>(b)] == byte) {
                                 vector = v;
                                 at = b;
