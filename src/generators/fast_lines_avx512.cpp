@@ -97,7 +97,7 @@ constexpr std::array<std::array<std::uint8_t, 64>, 2> MakeLayout(int lineEndSize
                     for (int v = 0; v < 4; ++v)
                         for (int b = 0; b < 4; ++b)
                             if (kFieldPositions[static_cast<std::size_t>(v)]
-                                          [static_cast<std::size_t>(b)] == byte) {
+                                               [static_cast<std::size_t>(b)] == byte) {
                                 vector = v;
                                 at = b;
                             }
@@ -136,6 +136,20 @@ LOTRIX_AVX512 __m512i DigitPairs(__m512i x) {
     const __m512i tens = _mm512_mulhi_epu16(x, _mm512_set1_epi16(6554));  // exact below 100
     return _mm512_sub_epi16(_mm512_slli_epi16(x, 8),
                             _mm512_mullo_epi16(tens, Opaque(_mm512_set1_epi16(2559))));
+}
+
+// Two four-digit numbers in the 16-bit halves of each lane (`low` the first, `high` the
+// second), as the byte pairs of their hundreds and of the rest, digits 0-9, tens first.
+struct FourDigitPairs {
+    __m512i hundreds, rest;
+};
+LOTRIX_AVX512 FourDigitPairs SplitFours(__m512i low, __m512i high) {
+    const __m512i fours = _mm512_or_si512(low, _mm512_slli_epi32(high, 16));
+    const __m512i hundreds =
+        _mm512_srli_epi16(_mm512_mulhi_epu16(fours, _mm512_set1_epi16(5243)), 3);
+    const __m512i rest =
+        _mm512_sub_epi16(fours, _mm512_mullo_epi16(hundreds, Opaque(_mm512_set1_epi16(100))));
+    return {DigitPairs(hundreds), DigitPairs(rest)};
 }
 
 LOTRIX_AVX512 __m512i Load(const std::uint32_t* words) {
@@ -178,12 +192,7 @@ LOTRIX_AVX512 void WriteSixteenLines(char* out, __m512i magnitude, __mmask16 neg
         _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_srli_epi32(q, 4), _mm512_set1_epi32(53688)), 9);
     const __m512i middle =
         _mm512_sub_epi32(q, _mm512_madd_epi16(top, Opaque(_mm512_set1_epi32(10000))));
-    // Both four-digit parts as 16-bit lanes, each split into hundreds and the rest.
-    const __m512i fours = _mm512_or_si512(middle, _mm512_slli_epi32(units, 16));
-    const __m512i hundreds =
-        _mm512_srli_epi16(_mm512_mulhi_epu16(fours, _mm512_set1_epi16(5243)), 3);
-    const __m512i rest =
-        _mm512_sub_epi16(fours, _mm512_mullo_epi16(hundreds, Opaque(_mm512_set1_epi16(100))));
+    const FourDigitPairs pairs = SplitFours(middle, units);
     // The count of leading zeros, and with the sign the entry of the offset tables.
     const __m512i leading = _mm512_lzcnt_epi32(_mm512_or_si512(magnitude, _mm512_set1_epi32(1)));
     const __m512i largest = _mm512_permutex2var_epi32(Load(kZeroTables.largest.data()), leading,
@@ -201,8 +210,8 @@ LOTRIX_AVX512 void WriteSixteenLines(char* out, __m512i magnitude, __mmask16 neg
         _mm512_ternarylogic_epi32(DigitPairs(top), _mm512_set1_epi32(0xFFFF),
                                   _mm512_set1_epi32(static_cast<int>(lineEnd << 16)), 0xEA),
         topOffsets);
-    const __m512i hundredsLine = _mm512_add_epi8(DigitPairs(hundreds), hundredsOffsets);
-    const __m512i restLine = _mm512_add_epi8(DigitPairs(rest), restOffsets);
+    const __m512i hundredsLine = _mm512_add_epi8(pairs.hundreds, hundredsOffsets);
+    const __m512i restLine = _mm512_add_epi8(pairs.rest, restOffsets);
     // Numbers 0-7 and 8-15 each in a pair of registers, then four lines per store.
     constexpr auto& layout = kLineEndSize == 1 ? kLayoutLf : kLayoutCrLf;
     constexpr int kLength = kFieldWidth + kLineEndSize;
@@ -355,13 +364,6 @@ LOTRIX_AVX512_ROWS void FieldLines(char* out, const std::uint32_t* magnitudes, c
         WriteSixteenLines<Signs::none, kLineEndSize>(out, magnitude, 0, lineEnd);
 }
 
-[[gnu::noinline]] char* WriteScalarReals(char* out, const std::int32_t* steps,
-                                         std::string_view lineEnd) {
-    for (int i = 0; i < 8; ++i)
-        out = WriteUnitRealLine(out, UnitRealFrom(steps[i]), lineEnd);
-    return out;
-}
-
 // What the vector part of choice 2 leaves for the lines of eight numbers: for number i, its
 // sixteen digits after the first in 128-bit lane i / 2 of `even` (i even) or `odd`, its
 // first digit in byte i of `firsts`, which of those digits are not zero, and the masks
@@ -399,7 +401,7 @@ LOTRIX_AVX512 char* WriteRealLines(char* out, RealLanes lanes, std::uint32_t lin
         // groups): all eight the scalar way, kept out of the way of the others.
         alignas(32) std::int32_t steps[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(steps), lanes.steps);
-        return WriteScalarReals(out, steps, lineEndText);
+        return WriteUnitRealLines(out, steps, 8, lineEndText);
     }
     ((out = WriteRealLine<kLineEndSize, kI>(out, lanes, lineEnd)), ...);
     return out;
@@ -455,12 +457,8 @@ LOTRIX_AVX512 char* WriteEightReals(char* out, __m256i steps, std::uint32_t line
         _mm512_srli_epi64(_mm512_mul_epu32(_mm512_srli_epi64(eights, 32), reciprocal), 8));
     const __m512i lastFours =
         _mm512_sub_epi32(eights, _mm512_madd_epi16(fours, Opaque(_mm512_set1_epi32(10000))));
-    const __m512i halves = _mm512_or_si512(fours, _mm512_slli_epi32(lastFours, 16));
-    const __m512i hundreds =
-        _mm512_srli_epi16(_mm512_mulhi_epu16(halves, _mm512_set1_epi16(5243)), 3);
-    const __m512i rest =
-        _mm512_sub_epi16(halves, _mm512_mullo_epi16(hundreds, Opaque(_mm512_set1_epi16(100))));
-    const __m512i hundredsPairs = DigitPairs(hundreds), restPairs = DigitPairs(rest);
+    const FourDigitPairs pairs = SplitFours(fours, lastFours);
+    const __m512i hundredsPairs = pairs.hundreds, restPairs = pairs.rest;
     const __m512i zero = _mm512_set1_epi8('0');
     const __m512i even = _mm512_or_si512(_mm512_unpacklo_epi16(hundredsPairs, restPairs), zero);
     const __m512i odd = _mm512_or_si512(_mm512_unpackhi_epi16(hundredsPairs, restPairs), zero);

@@ -35,4 +35,7 @@ char* FormatReal(double x, char* out);
 // others FormatReal's.
 char* WriteUnitRealLine(char* out, double x, std::string_view lineEnd);
 
+// The lines of `count` steps of the generator, one by one.
+char* WriteUnitRealLines(char* out, const std::int32_t* steps, int count, std::string_view lineEnd);
+
 }  // namespace lotrix
