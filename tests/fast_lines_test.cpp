@@ -3,11 +3,14 @@
 // lacks is never chosen, and its tests say so and skip.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "dialogue/modes.hpp"
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"
 #include "generators/fast_lines.hpp"
@@ -166,6 +169,38 @@ TEST_P(FastLinesTest, TheRealsMatchTheScalarLines) {
         for (std::size_t j = i; j < i + kFastUnit; ++j)
             plainEnd = WriteUnitRealLine(plainEnd, UnitRealFrom(steps[j]), "\n");
         ASSERT_EQ(std::string(fast, end), std::string(plain, plainEnd)) << "from step " << steps[i];
+    }
+}
+
+// The run's batch makers hand over between the chosen path and the scalar twin (states
+// outside the lanes' range, the lines left over a block): from any seed they write what
+// the line makers write one number at a time.
+TEST(FastLinesInTheRun, BatchesEqualTheLineMakersFromAnySeed) {
+    constexpr std::int32_t kLines = 1037;
+    RunSettings settings;
+    settings.lower = -7;
+    settings.upper = 1000;
+    std::vector<char> batch(kLines * kLineRoom + kStoreSpill), single(batch.size());
+    for (const std::int32_t choice : {1, 2, 3, 4}) {
+        for (const std::int32_t seed : {1, 0, -5, INT32_MIN, 2147483646, 2147483647, 123456789}) {
+            settings.choice = choice;
+            settings.seed = seed;
+            const ModeEntry& mode = ModeFor(choice);
+            auto start = [&] {
+                SeedMinimalStandard(seed);
+                if (mode.startAction != nullptr) mode.startAction(settings);
+            };
+            start();
+            char* out = batch.data();
+            for (std::int32_t made = 0; made < kLines;)
+                made += mode.makeLines(out, std::min(333, kLines - made), settings);
+            start();
+            char* end = single.data();
+            for (std::int32_t i = 0; i < kLines; ++i)
+                end = mode.makeLine(end, settings);
+            ASSERT_EQ(std::string(batch.data(), out), std::string(single.data(), end))
+                << "choice " << choice << ", seed " << seed;
+        }
     }
 }
 
