@@ -213,7 +213,8 @@ constexpr std::ptrdiff_t kStrideLf = 8 * (kFieldWidth + 1);
     [[gnu::target("avx2,fma")]]
 
 LOTRIX_AVX2_ROWS void MinimalStandardRows(char*& out, std::int32_t lines, std::int32_t& state,
-                                          std::uint32_t lineEnd) {
+                                          std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     auto [lanes, jump] = FirstMinimalStandardLanes(state);
     __m256i written = lanes;
     char* cursor = out;  // in a register: stores through `out` could change `out` itself
@@ -228,7 +229,8 @@ LOTRIX_AVX2_ROWS void MinimalStandardRows(char*& out, std::int32_t lines, std::i
 }
 
 LOTRIX_AVX2_ROWS void CompatRows(char*& out, std::int32_t lines, std::uint32_t& state,
-                                 std::uint32_t lineEnd) {
+                                 std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     constexpr auto& multipliers = kCompatSteps<8>[0];
     constexpr auto& increments = kCompatSteps<8>[1];
     __m256i lanes = _mm256_add_epi32(
@@ -272,7 +274,9 @@ LOTRIX_AVX2 void IntervalLoop(char*& out, std::int32_t lines, std::int32_t& stat
 }
 
 LOTRIX_AVX2_ROWS void IntervalRows(char*& out, std::int32_t lines, std::int32_t& state,
-                                   std::int32_t lower, std::int32_t width, std::uint32_t lineEnd) {
+                                   std::int32_t lower, std::int32_t width,
+                                   std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     // The values lie from lower up (the sum wraps only for widths that reach 2^31).
     if (lower >= 0 && static_cast<std::int64_t>(lower) + width <= 2147483648)
         IntervalLoop<kLineEndSize, Signs::plus>(out, lines, state, lower, width, lineEnd);
@@ -281,7 +285,8 @@ LOTRIX_AVX2_ROWS void IntervalRows(char*& out, std::int32_t lines, std::int32_t&
 }
 
 LOTRIX_AVX2_ROWS void FieldLines(char* out, const std::uint32_t* magnitudes, const char* signs,
-                                 std::uint32_t lineEnd) {
+                                 std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     alignas(32) std::int32_t negative[8];
     bool anySign = false;
     for (int i = 0; i < 8; ++i) {
@@ -426,7 +431,8 @@ LOTRIX_AVX2 char* WriteEightReals(char* out, __m256i steps, std::uint32_t lineEn
 }
 
 LOTRIX_AVX2_ROWS void UnitRealRows(char*& out, std::int32_t lines, std::int32_t& state,
-                                   std::uint32_t lineEnd, std::string_view lineEndText) {
+                                   std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     auto [lanes, jump] = FirstMinimalStandardLanes(state);
     __m256i written = lanes;
     char* cursor = out;
@@ -439,8 +445,9 @@ LOTRIX_AVX2_ROWS void UnitRealRows(char*& out, std::int32_t lines, std::int32_t&
     if (lines > 0) state = LastLane(written);
 }
 
-LOTRIX_AVX2_ROWS char* UnitRealLines(char* out, const std::int32_t* steps, std::uint32_t lineEnd,
+LOTRIX_AVX2_ROWS char* UnitRealLines(char* out, const std::int32_t* steps,
                                      std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     for (int i = 0; i < kFastUnit; i += 8) {
         out = WriteEightReals<kLineEndSize>(
             out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(steps + i)), lineEnd,
@@ -451,57 +458,33 @@ LOTRIX_AVX2_ROWS char* UnitRealLines(char* out, const std::int32_t* steps, std::
 
 #undef LOTRIX_AVX2_ROWS
 
-// The entries: the line end's length chosen once a call, outside the loops.
+// The entries: each row's instance for the line end's length, so that its loop knows it.
 void MinimalStandardAvx2(char*& out, std::int32_t lines, std::int32_t& state,
                          std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    if (lineEnd.size() == 1)
-        MinimalStandardRows<1>(out, lines, state, word);
-    else
-        MinimalStandardRows<2>(out, lines, state, word);
+    ForLineEnd(MinimalStandardRows<1>, MinimalStandardRows<2>, lineEnd, out, lines, state);
 }
 
 void CompatAvx2(char*& out, std::int32_t lines, std::uint32_t& state, std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    if (lineEnd.size() == 1)
-        CompatRows<1>(out, lines, state, word);
-    else
-        CompatRows<2>(out, lines, state, word);
+    ForLineEnd(CompatRows<1>, CompatRows<2>, lineEnd, out, lines, state);
 }
 
 void IntervalAvx2(char*& out, std::int32_t lines, std::int32_t& state, std::int32_t lower,
                   std::int32_t width, std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    if (lineEnd.size() == 1)
-        IntervalRows<1>(out, lines, state, lower, width, word);
-    else
-        IntervalRows<2>(out, lines, state, lower, width, word);
-}
-
-void UnitRealAvx2(char*& out, std::int32_t lines, std::int32_t& state, std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    if (lineEnd.size() == 1)
-        UnitRealRows<1>(out, lines, state, word, lineEnd);
-    else
-        UnitRealRows<2>(out, lines, state, word, lineEnd);
-}
-
-char* UnitRealLinesAvx2(char* out, const std::int32_t* steps, std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    return lineEnd.size() == 1 ? UnitRealLines<1>(out, steps, word, lineEnd)
-                               : UnitRealLines<2>(out, steps, word, lineEnd);
+    ForLineEnd(IntervalRows<1>, IntervalRows<2>, lineEnd, out, lines, state, lower, width);
 }
 
 void FieldLinesAvx2(char* out, const std::uint32_t* magnitudes, const char* signs,
                     std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    if (lineEnd.size() == 1)
-        FieldLines<1>(out, magnitudes, signs, word);
-    else
-        FieldLines<2>(out, magnitudes, signs, word);
+    ForLineEnd(FieldLines<1>, FieldLines<2>, lineEnd, out, magnitudes, signs);
 }
 
-#undef LOTRIX_AVX2
+void UnitRealAvx2(char*& out, std::int32_t lines, std::int32_t& state, std::string_view lineEnd) {
+    ForLineEnd(UnitRealRows<1>, UnitRealRows<2>, lineEnd, out, lines, state);
+}
+
+char* UnitRealLinesAvx2(char* out, const std::int32_t* steps, std::string_view lineEnd) {
+    return ForLineEnd(UnitRealLines<1>, UnitRealLines<2>, lineEnd, out, steps);
+}
 
 }  // namespace
 

@@ -269,7 +269,8 @@ constexpr std::ptrdiff_t kStrideLf = kLanes * (kFieldWidth + 1);
     [[gnu::target("avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi,bmi,bmi2,lzcnt")]]
 
 LOTRIX_AVX512_ROWS void MinimalStandardRows(char*& out, std::int32_t lines, std::int32_t& state,
-                                            std::uint32_t lineEnd) {
+                                            std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     auto [lanes, jump] = FirstMinimalStandardLanes(state);
     __m512i written = lanes;
     char* cursor = out;  // in a register: stores through `out` could change `out` itself
@@ -284,7 +285,8 @@ LOTRIX_AVX512_ROWS void MinimalStandardRows(char*& out, std::int32_t lines, std:
 }
 
 LOTRIX_AVX512_ROWS void CompatRows(char*& out, std::int32_t lines, std::uint32_t& state,
-                                   std::uint32_t lineEnd) {
+                                   std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     constexpr auto& multipliers = kCompatSteps<kLanes>[0];
     constexpr auto& increments = kCompatSteps<kLanes>[1];
     __m512i lanes = _mm512_add_epi32(
@@ -341,7 +343,8 @@ LOTRIX_AVX512 void IntervalLoop(char*& out, std::int32_t lines, std::int32_t& st
 
 LOTRIX_AVX512_ROWS void IntervalRows(char*& out, std::int32_t lines, std::int32_t& state,
                                      std::int32_t lower, std::int32_t width,
-                                     std::uint32_t lineEnd) {
+                                     std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     // The values lie from lower up (the sum wraps only for widths that reach 2^31).
     if (lower >= 0 && static_cast<std::int64_t>(lower) + width <= 2147483648)
         IntervalLoop<kLineEndSize, Signs::plus>(out, lines, state, lower, width, lineEnd);
@@ -350,7 +353,8 @@ LOTRIX_AVX512_ROWS void IntervalRows(char*& out, std::int32_t lines, std::int32_
 }
 
 LOTRIX_AVX512_ROWS void FieldLines(char* out, const std::uint32_t* magnitudes, const char* signs,
-                                   std::uint32_t lineEnd) {
+                                   std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     bool anySign = false;
     __mmask16 negative = 0;
     for (int i = 0; i < kLanes; ++i) {
@@ -473,7 +477,8 @@ LOTRIX_AVX512 char* WriteEightReals(char* out, __m256i steps, std::uint32_t line
 }
 
 LOTRIX_AVX512_ROWS void UnitRealRows(char*& out, std::int32_t lines, std::int32_t& state,
-                                     std::uint32_t lineEnd, std::string_view lineEndText) {
+                                     std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     auto [lanes, jump] = FirstMinimalStandardLanes(state);
     __m512i written = lanes;
     char* cursor = out;
@@ -489,8 +494,9 @@ LOTRIX_AVX512_ROWS void UnitRealRows(char*& out, std::int32_t lines, std::int32_
     if (lines > 0) state = LastLane(written);
 }
 
-LOTRIX_AVX512_ROWS char* UnitRealLines(char* out, const std::int32_t* steps, std::uint32_t lineEnd,
+LOTRIX_AVX512_ROWS char* UnitRealLines(char* out, const std::int32_t* steps,
                                        std::string_view lineEndText) {
+    const auto lineEnd = static_cast<std::uint32_t>(LineEndWord(lineEndText));
     const __m512i lanes = _mm512_loadu_si512(steps);
     out = WriteEightReals<kLineEndSize>(out, _mm512_castsi512_si256(lanes), lineEnd, lineEndText);
     return WriteEightReals<kLineEndSize>(out, _mm512_extracti64x4_epi64(lanes, 1), lineEnd,
@@ -499,56 +505,32 @@ LOTRIX_AVX512_ROWS char* UnitRealLines(char* out, const std::int32_t* steps, std
 
 #undef LOTRIX_AVX512_ROWS
 
-// The entries: the line end's length chosen once a call, outside the loops.
+// The entries: each row's instance for the line end's length, so that its loop knows it.
 void MinimalStandardAvx512(char*& out, std::int32_t lines, std::int32_t& state,
                            std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    if (lineEnd.size() == 1)
-        MinimalStandardRows<1>(out, lines, state, word);
-    else
-        MinimalStandardRows<2>(out, lines, state, word);
+    ForLineEnd(MinimalStandardRows<1>, MinimalStandardRows<2>, lineEnd, out, lines, state);
 }
 
 void CompatAvx512(char*& out, std::int32_t lines, std::uint32_t& state, std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    if (lineEnd.size() == 1)
-        CompatRows<1>(out, lines, state, word);
-    else
-        CompatRows<2>(out, lines, state, word);
+    ForLineEnd(CompatRows<1>, CompatRows<2>, lineEnd, out, lines, state);
 }
 
 void IntervalAvx512(char*& out, std::int32_t lines, std::int32_t& state, std::int32_t lower,
                     std::int32_t width, std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    if (lineEnd.size() == 1)
-        IntervalRows<1>(out, lines, state, lower, width, word);
-    else
-        IntervalRows<2>(out, lines, state, lower, width, word);
+    ForLineEnd(IntervalRows<1>, IntervalRows<2>, lineEnd, out, lines, state, lower, width);
 }
 
 void FieldLinesAvx512(char* out, const std::uint32_t* magnitudes, const char* signs,
                       std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    if (lineEnd.size() == 1)
-        FieldLines<1>(out, magnitudes, signs, word);
-    else
-        FieldLines<2>(out, magnitudes, signs, word);
+    ForLineEnd(FieldLines<1>, FieldLines<2>, lineEnd, out, magnitudes, signs);
 }
 
-#undef LOTRIX_AVX512
-
 void UnitRealAvx512(char*& out, std::int32_t lines, std::int32_t& state, std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    if (lineEnd.size() == 1)
-        UnitRealRows<1>(out, lines, state, word, lineEnd);
-    else
-        UnitRealRows<2>(out, lines, state, word, lineEnd);
+    ForLineEnd(UnitRealRows<1>, UnitRealRows<2>, lineEnd, out, lines, state);
 }
 
 char* UnitRealLinesAvx512(char* out, const std::int32_t* steps, std::string_view lineEnd) {
-    const auto word = static_cast<std::uint32_t>(LineEndWord(lineEnd));
-    return lineEnd.size() == 1 ? UnitRealLines<1>(out, steps, word, lineEnd)
-                               : UnitRealLines<2>(out, steps, word, lineEnd);
+    return ForLineEnd(UnitRealLines<1>, UnitRealLines<2>, lineEnd, out, steps);
 }
 
 }  // namespace
