@@ -31,7 +31,7 @@ char* FormatReal(double x, char* out);
 
 // A whole line of choice 2: seven blanks, the text of x as FormatReal writes it, and the
 // line end (one or two bytes). Values from 0.0001 up to 1, nearly all of them, take a
-// short way with stores of fixed size (up to 48 bytes from `out` are stored to); the
+// short way with stores of fixed size (up to 32 bytes from `out` are stored to); the
 // others FormatReal's.
 char* WriteUnitRealLine(char* out, double x, std::string_view lineEnd);
 
