@@ -13,13 +13,6 @@ namespace {
 // one before; the digits by WriteFieldLine, which has no branches.
 constexpr std::size_t kScalarLanes = 4;
 
-// a * b modulo 2^31 - 1 for a, b below it, by the Mersenne fold.
-constexpr std::uint32_t MultiplyModulo(std::uint32_t a, std::uint32_t b) {
-    const std::uint64_t product = std::uint64_t{a} * b;
-    const std::uint64_t folded = (product & kModulus) + (product >> 31);
-    return static_cast<std::uint32_t>(folded >= kModulus ? folded - kModulus : folded);
-}
-
 struct MinimalStandardLanes {
     std::uint32_t states[kScalarLanes];
 };

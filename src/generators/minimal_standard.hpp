@@ -26,14 +26,19 @@ void SeedMinimalStandard(std::int32_t seed);
     return signedT < 0 ? signedT + kModulus : signedT;
 }
 
-// The same step by the Mersenne-prime reduction, which needs no division: for states
-// 0..2^31-1 the two agree (the product's high and low 31 bits add up to it modulo M).
+// a * b modulo 2^31 - 1 for a and b below 2^31, by the Mersenne-prime reduction, which
+// needs no division: the product's high and low 31 bits add up to it modulo M.
+[[nodiscard]] constexpr std::uint32_t MultiplyModulo(std::uint32_t a, std::uint32_t b) {
+    const std::uint64_t product = std::uint64_t{a} * b;
+    const std::uint64_t folded = (product & static_cast<std::uint64_t>(kModulus)) + (product >> 31);
+    return static_cast<std::uint32_t>(
+        folded >= static_cast<std::uint64_t>(kModulus) ? folded - kModulus : folded);
+}
+
+// The same step by that reduction: for states 0..2^31-1 the two agree.
 [[nodiscard]] constexpr std::int32_t MinimalStandardStepFast(std::int32_t s) {
-    const std::uint64_t product =
-        static_cast<std::uint64_t>(kMultiplier) * static_cast<std::uint32_t>(s);
-    std::uint64_t folded = (product & static_cast<std::uint64_t>(kModulus)) + (product >> 31);
-    if (folded >= static_cast<std::uint64_t>(kModulus)) folded -= kModulus;
-    return static_cast<std::int32_t>(folded);
+    return static_cast<std::int32_t>(
+        MultiplyModulo(static_cast<std::uint32_t>(kMultiplier), static_cast<std::uint32_t>(s)));
 }
 
 // The next state after s: the division-free step wherever it agrees with the defining one.
