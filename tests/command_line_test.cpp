@@ -2,7 +2,11 @@
 // dialogue's record, standard output and bare numbers, wrong command lines, and progress.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+#include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -117,7 +121,47 @@ TEST_F(CommandLine, AnOutputThatCannotBeWrittenIsSaidWithTheSystemsReason) {
     const DetachedRun full = RunCommand({"-c", "3", "-n", "100000", "-s", "1", "-o", "/dev/full"});
     EXPECT_TRUE(Exited(full.status, 1));
     EXPECT_EQ(full.errors, "lotrix20: cannot write to '/dev/full': No space left on device\n");
+    const std::string longPath = "no/" + std::string(600, 'x');  // said whole, never cut
+    EXPECT_EQ(RunCommand({"-c", "3", "-n", "5", "-s", "1", "-o", longPath}).errors,
+              "lotrix20: cannot open '" + longPath + "': No such file or directory\n");
 }
+
+// A standard output inherited in non-blocking mode: every line still reaches the reader.
+TEST_F(CommandLine, ANonBlockingStandardOutputGetsEveryLine) {
+    const DetachedRun run = RunCommand(
+        {"-c", "3", "-n", "1000000", "-s", "1", "--numbers-only", "-o", "-"}, "", 20s,
+        [] { ::fcntl(STDOUT_FILENO, F_SETFL, ::fcntl(STDOUT_FILENO, F_GETFL) | O_NONBLOCK); });
+    EXPECT_TRUE(Exited(run.status, 0)) << run.errors;
+    ASSERT_EQ(run.output.size(), 13'000'000u);
+    EXPECT_EQ(std::stoll(run.output.substr(run.output.size() - 13)), NthValue(1, 1'000'000));
+}
+
+#ifdef LOTRIX_FAKETIME_LIBRARY
+// Past 2038 the clock keeps its low 32 bits: clock seeds stay distinct and a short run
+// still takes a second, in 2039 as in 2106 (when the count passes 2^32).
+TEST_F(CommandLine, TheClockGoesOnAfter2038) {
+    static const char* fakeDate = nullptr;
+    for (const char* date : {"2039-03-01 12:00:00", "2106-03-01 12:00:00"}) {
+        fakeDate = date;
+        const DetachedRun run =
+            RunCommand({"-c", "3", "-n", "3", "--clock-seed", "-o", "-"}, "", 20s, [] {
+                ::setenv("LD_PRELOAD", LOTRIX_FAKETIME_LIBRARY, 1);
+                ::setenv("FAKETIME", (std::string("@") + fakeDate).c_str(), 1);
+                ::setenv("TZ", "UTC", 1);
+                ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+            });
+        ASSERT_TRUE(Exited(run.status, 0)) << run.errors;
+        std::tm calendar{};
+        ::strptime(date, "%Y-%m-%d %H:%M:%S", &calendar);
+        const auto wrapped =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(::timegm(&calendar)));
+        const long long seed = std::stoll(run.output.substr(7));
+        EXPECT_TRUE(seed == wrapped || seed == wrapped + 1) << date << ": " << run.output;
+        EXPECT_TRUE(std::regex_search(run.output, std::regex("numeri casuali in [12] secondi\n")))
+            << run.output;
+    }
+}
+#endif
 
 TEST_F(CommandLine, AStopSignalInABatchRunCompletesTheRecord) {
     session_ =

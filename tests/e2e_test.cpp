@@ -2,6 +2,7 @@
 // terminal at all.
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <cstdint>
 #include <filesystem>
@@ -134,6 +135,45 @@ TEST_F(EndToEnd, ACursorKeyStopsTheRunAndItsSecondCodeEndsTheClosingWait) {
     EXPECT_GT(shown, 0);
     ExpectChoiceThreeRecord("lotrix20.txt", 1, shown, "2000000000");
     EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
+}
+
+// Ctrl+S and Ctrl+Q are keys, not flow control; a character of several bytes (è) is one
+// key, during the run and at the closing wait, and leaves no byte behind for the shell.
+TEST_F(EndToEnd, CtrlSAndAKeyOfSeveralBytesAreOneKeyLikeAnyOther) {
+    for (const char* key : {"\x13", "\xc3\xa8"}) {
+        std::filesystem::remove("lotrix20.txt");
+        session_ = StartUnderPty(kLongRun);
+        WaitForRun(session_);
+        Type(session_, key);
+        ASSERT_TRUE(WaitForScreen(session_, kClosing, 20s)) << session_.screen;
+        ASSERT_TRUE(WaitForKeyMode(session_, KeyMode::closingWait));
+        std::this_thread::sleep_for(100ms);
+        int status = 0;
+        EXPECT_EQ(::waitpid(session_.pid, &status, WNOHANG), 0) << "a byte of the key was left";
+        Type(session_, "\xc3\xa8");
+        ASSERT_TRUE(WaitForExit(session_));
+        EXPECT_TRUE(Exited(session_.status, 0));
+        int unread = -1;
+        EXPECT_EQ(::ioctl(session_.slave, FIONREAD, &unread), 0);
+        EXPECT_EQ(unread, 0);
+        ExpectChoiceThreeRecord("lotrix20.txt", 1, ReportedCount(session_.screen), "2000000000");
+        Close(session_);
+    }
+}
+
+// Ctrl+D at the start of an entry typed at the terminal ends that entry only: the lower
+// bound keeps its 0 and the next prompt waits for a line of its own.
+TEST_F(EndToEnd, EndOfInputTypedAtTheTerminalEndsThatEntryOnly) {
+    session_ = StartUnderPty(std::nullopt);
+    Type(session_,
+         "4\r\x04"
+         "5\r3\r1\r1\r");
+    PressClosingKey(session_, "k");
+    ASSERT_TRUE(WaitForExit(session_));
+    const std::string head =
+        "seme = 1;  numeri da generare = 3\n(interi tra -2.147.483.648 e +2.147.483.647)\n"
+        "intervallo scelto: da +0 a +5\n\n";
+    EXPECT_EQ(ReadFile("lotrix20.txt").substr(0, head.size()), head);
 }
 
 TEST_F(EndToEnd, WithoutATerminalTheProgramRunsAndEndsByItself) {

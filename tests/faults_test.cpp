@@ -1,16 +1,22 @@
-// What goes wrong around a run: a results file that cannot be opened or written, two
-// programs appending at once, signals and suspension.
+// What goes wrong around a run: a results file that cannot be opened or written, several
+// runs sharing one file, signals and suspension.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <random>
-#include <sstream>
+#include <regex>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "e2e_support.hpp"
 
@@ -55,49 +61,129 @@ TEST_F(Faults, AFailedWriteStopsTheRunAtOnceAndIsSaid) {
     }
 }
 
-TEST_F(Faults, TwoProgramsAppendingAtOnceLoseNothingAndTearNoLine) {
-    constexpr int kEach = 1'000'000;
-    DetachedRun first{}, second{};
-    std::thread other([&] { second = RunDetached("3\n1000000\n1\n2\n"); });
-    first = RunDetached("3\n1000000\n1\n1\n");
-    other.join();
-    ASSERT_TRUE(Exited(first.status, 0));
-    ASSERT_TRUE(Exited(second.status, 0));
-    // Every number line is the next value of one of the two sequences, in order.
-    std::istringstream lines(ReadFile("lotrix20.txt"));
-    std::minstd_rand0 fromOne(1), fromTwo(2);
-    std::uint32_t nextOne = fromOne(), nextTwo = fromTwo();
-    int ones = 0, twos = 0, others = 0;
-    std::string line;
-    char expected[16];
-    while (std::getline(lines, line)) {
-        std::snprintf(expected, sizeof expected, "%12u", nextOne);
-        if (ones < kEach && line == expected) {
-            nextOne = fromOne();
-            ++ones;
-            continue;
-        }
-        std::snprintf(expected, sizeof expected, "%12u", nextTwo);
-        if (twos < kEach && line == expected) {
-            nextTwo = fromTwo();
-            ++twos;
-            continue;
-        }
-        ++others;
-        EXPECT_TRUE(line.empty() || line.rfind("seme = ", 0) == 0 ||
-                    line.rfind("(interi", 0) == 0 ||
-                    line.rfind("sono stati generati 1000000 numeri", 0) == 0)
-            << "torn line: '" << line << "'";
+// A choice-3 record's seed line, header and number lines, as a run makes them alone.
+std::string ChoiceThreeBody(std::uint32_t seed, int count) {
+    std::string body = SeedLine(seed, count) + kHeader3;
+    std::minstd_rand0 numbers(seed);
+    char line[16];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(line, sizeof line, "%12lu\n", static_cast<unsigned long>(numbers()));
+        body += line;
     }
-    EXPECT_EQ(ones, kEach);
-    EXPECT_EQ(twos, kEach);
-    EXPECT_EQ(others, 2 * 8);  // seed line, header and empty line, summary, four empty lines
+    return body;
 }
 
-// SIGINT (Ctrl+C), SIGTERM and SIGHUP during a run end it as a key would, the record is
-// completed, and then the process ends by the signal, with the terminal as it was.
+// Several runs append to one file at once (parallel jobs of a script); one of them meets
+// a file-size limit part-way. Every record that completed is whole, contiguous and the one
+// its run makes alone; the one that failed left whole lines of its own and touched nobody
+// else's.
+TEST_F(Faults, RunsSharingAFileWriteEachRecordWholeAndNeverTouchAnothers) {
+    constexpr int kRuns = 4, kEach = 300'000, kFailing = 99, kFailingCount = 1'000'000;
+    std::vector<DetachedRun> runs(kRuns + 1);
+    std::vector<std::thread> jobs;
+    for (int i = 0; i < kRuns; ++i) {
+        jobs.emplace_back([&runs, i] {
+            runs[i] = RunDetached(
+                "3\n" + std::to_string(kEach) + "\n1\n" + std::to_string(i + 1) + "\n", 60s);
+        });
+    }
+    jobs.emplace_back([&runs] {
+        runs[kRuns] = RunDetached("3\n1000000\n1\n99\n", 60s, [] {
+            const rlimit limit{6'000'000, 6'000'000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    });
+    for (std::thread& job : jobs)
+        job.join();
+    for (int i = 0; i < kRuns; ++i)
+        EXPECT_TRUE(Exited(runs[i].status, 0)) << runs[i].output;
+    EXPECT_TRUE(Exited(runs[kRuns].status, 1));
+
+    const std::string file = ReadFile("lotrix20.txt");
+    const std::regex summary("sono stati generati 300000 numeri casuali in [0-9]+ secondi\n{5}");
+    std::set<std::uint32_t> complete;
+    for (std::size_t at = 0; at < file.size();) {
+        ASSERT_EQ(file.compare(at, 7, "seme = "), 0) << "not a record's start at " << at;
+        const auto seed = static_cast<std::uint32_t>(std::stoul(file.substr(at + 7, 12)));
+        if (seed == kFailing) {
+            const std::size_t next = file.find("\nseme = ", at);
+            const std::size_t end = next == std::string::npos ? file.size() : next + 1;
+            const std::string expected = ChoiceThreeBody(kFailing, kFailingCount);
+            EXPECT_EQ(expected.compare(0, end - at, file, at, end - at), 0) << "torn at " << end;
+            at = end;
+            continue;
+        }
+        const std::string body = ChoiceThreeBody(seed, kEach);
+        ASSERT_EQ(file.compare(at, body.size(), body), 0) << "record of seed " << seed;
+        at += body.size();
+        std::smatch found;
+        const std::string rest = file.substr(at, 80);
+        ASSERT_TRUE(std::regex_search(rest, found, summary, std::regex_constants::match_continuous))
+            << rest;
+        at += static_cast<std::size_t>(found.length());
+        EXPECT_TRUE(complete.insert(seed).second);
+    }
+    EXPECT_EQ(complete, (std::set<std::uint32_t>{1, 2, 3, 4}));
+}
+
+// Another run holds the file (as a run writing its record does): this one waits, saying
+// so below its running message; a key taken meanwhile stops it before its first number,
+// and its record is written once the file is free. The message leaves no trace.
+TEST_F(Faults, ARunWaitsForTheFileAnotherRunHoldsAndAKeyStopsItMeanwhile) {
+    const int held = ::open("lotrix20.txt", O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    session_ = StartUnderPty("3\n5\n1\n1\n", {.setup = [] { ::setenv("TERM", "xterm", 1); }});
+    ASSERT_TRUE(WaitForScreen(session_, kWaitingForFile)) << session_.screen;
+    ASSERT_TRUE(WaitForKeyMode(session_, KeyMode::run));
+    Type(session_, "q");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(std::filesystem::file_size("lotrix20.txt"), 0u);
+    ::close(held);
+    PressClosingKey(session_, "k");
+    ASSERT_TRUE(WaitForExit(session_));
+    EXPECT_TRUE(Exited(session_.status, 0));
+    ExpectChoiceThreeRecord("lotrix20.txt", 1, 0, "5");
+    const std::string rendered = RenderScreen(session_.screen);
+    const std::string plain = kOpening + kCountPrompt + kSeedModePrompt + kSeedPrompt + kRunning +
+                              "\n\n" + SummaryStart(0);
+    EXPECT_EQ(rendered.compare(0, plain.size(), plain), 0) << rendered;
+    EXPECT_TRUE(EndsWith(rendered, " secondi,\n" + kClosing)) << rendered;
+    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
+}
+
+// Batch mode waits the same way; a stop signal while waiting ends the run with nothing
+// written, since no record was begun.
+TEST_F(Faults, AStopSignalWhileWaitingForTheFileWritesNothing) {
+    int held = ::open("lotrix20.txt", O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    DetachedRun batch{};
+    std::thread job([&batch] { batch = RunCommand({"-c", "3", "-n", "5", "-s", "1"}); });
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(std::filesystem::file_size("lotrix20.txt"), 0u);
+    ::close(held);
+    job.join();
+    EXPECT_TRUE(Exited(batch.status, 0));
+    ExpectChoiceThreeRecord("lotrix20.txt", 1, 5, "5");
+
+    std::filesystem::remove("lotrix20.txt");
+    held = ::open("lotrix20.txt", O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    session_ = StartUnderPty(kLongRun, {.setup = [] { ::setenv("TERM", "xterm", 1); }});
+    ASSERT_TRUE(WaitForScreen(session_, kWaitingForFile)) << session_.screen;
+    ::kill(session_.pid, SIGTERM);
+    ASSERT_TRUE(WaitForExit(session_, 5s));
+    EXPECT_TRUE(KilledBy(session_.status, SIGTERM));
+    EXPECT_EQ(std::filesystem::file_size("lotrix20.txt"), 0u);
+    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
+    ::close(held);
+}
+
+// SIGINT (Ctrl+C), SIGTERM, SIGHUP and every other signal whose default ends the process
+// (a user signal, a CPU-time limit, a timer, a real-time signal) end a run as a key would,
+// the record is completed, and then the process ends by the signal, with the terminal as
+// it was.
 TEST_F(Faults, AStopSignalDuringARunCompletesTheRecordAndRestoresTheTerminal) {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGXCPU, SIGALRM, SIGRTMIN + 1}) {
         std::filesystem::remove("lotrix20.txt");
         session_ = StartUnderPty(kLongRun);
         WaitForRun(session_);
@@ -122,14 +208,23 @@ TEST_F(Faults, AStopSignalDuringARunCompletesTheRecordAndRestoresTheTerminal) {
     }
 }
 
-TEST_F(Faults, QuittingDuringARunStillRestoresTheTerminal) {
+// Ctrl+\ and the faults end the process at once, but never with the terminal left
+// without echo.
+TEST_F(Faults, QuittingOrAFaultDuringARunStillRestoresTheTerminal) {
     std::filesystem::create_symlink("/dev/null", "lotrix20.txt");
-    session_ = StartUnderPty(kLongRun);
-    WaitForRun(session_);
-    Type(session_, "\x1c");  // Ctrl+\ at the terminal
-    ASSERT_TRUE(WaitForExit(session_, 20s));
-    EXPECT_TRUE(KilledBy(session_.status, SIGQUIT));
-    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
+    for (const int signal : {SIGQUIT, SIGSEGV, SIGABRT}) {
+        session_ = StartUnderPty(kLongRun);
+        WaitForRun(session_);
+        if (signal == SIGQUIT) {
+            Type(session_, "\x1c");  // Ctrl+\ at the terminal
+        } else {
+            ::kill(session_.pid, signal);
+        }
+        ASSERT_TRUE(WaitForExit(session_, 20s));
+        EXPECT_TRUE(KilledBy(session_.status, signal)) << signal;
+        EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_))) << signal;
+        Close(session_);
+    }
 }
 
 TEST_F(Faults, OutsideTheRunSignalsActAtOnceButTheTerminalIsRestored) {

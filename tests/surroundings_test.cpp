@@ -110,9 +110,18 @@ TEST_F(Surroundings, AFifoCannotHoldTheProgram) {
     ::close(reader);
 }
 
-TEST_F(Surroundings, ASignalIgnoredAtStartStaysIgnored) {
+// A signal ignored at start (nohup) stays ignored; the signals the program relies on work
+// even when the parent left them blocked.
+TEST_F(Surroundings, ASignalIgnoredAtStartStaysIgnoredAndBlockedOnesAreUnblocked) {
     std::filesystem::create_symlink("/dev/null", "lotrix20.txt");
-    session_ = StartUnderPty(kLongRun, {.setup = [] { ::signal(SIGHUP, SIG_IGN); }});  // nohup
+    session_ = StartUnderPty(kLongRun, {.setup = [] {
+                                 ::signal(SIGHUP, SIG_IGN);
+                                 sigset_t blocked;
+                                 sigemptyset(&blocked);
+                                 sigaddset(&blocked, SIGIO);
+                                 sigaddset(&blocked, SIGALRM);
+                                 ::sigprocmask(SIG_BLOCK, &blocked, nullptr);
+                             }});
     WaitForRun(session_);
     ::kill(session_.pid, SIGHUP);
     StopTheRunWithAKeyAndClose(session_);

@@ -54,6 +54,9 @@ inline const std::string kWidthError =
 inline const std::string kOpenError = "\nERRORE, IMPOSSIBILE APRIRE IL FILE ''lotrix20.txt''\n";
 inline const std::string kWriteError = "\nERRORE DI SCRITTURA NEL FILE ''lotrix20.txt''\n";
 
+inline const std::string kWaitingForFile =
+    "attendo che un altro calcolo finisca di scrivere nel file ''lotrix20.txt''...";
+
 inline const std::string kHeader3 = "(interi tra 0 e 2.147.483.647)\n\n";
 
 // The words both summaries share, up to the time ("... in 1 secondi").

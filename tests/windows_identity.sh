@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build under wine writes the bytes the Linux build writes, every "\n" made
 # CR LF: the console text and the record, for each choice, each error path, a record after
-# a torn line, and a 1,000,000-number record of each choice. The summaries' times may
+# a torn line, a 1,000,000-number record of each choice, and four runs writing into one file
+# at once. The summaries' times may
 # differ between the two runs and are compared as "T".
 # Usage: windows_identity.sh LINUX_LOTRIX20 WINDOWS_LOTRIX20_EXE
 set -uo pipefail
@@ -49,6 +50,33 @@ for input in '0\n' '5\n' 'a\n' '4\n3\n3\n' '4\nx\n' '4\n-2\n2147483646\n' '3\n0\
 done
 for choice in 1 2 3; do check "1000000 numbers of choice $choice" "$choice\n1000000\n1\n1\n"; done
 check "1000000 numbers of choice 4" '4\n-1000000000\n1000000000\n1000000\n1\n1\n'
+
+# Four runs at once into one file: each record whole and contiguous, the one the Linux build
+# writes alone for that seed, whatever wine makes of appending.
+shared() {
+  rm -rf "$work/shared" && mkdir "$work/shared"
+  local seed pids=()
+  for seed in 1 2 3 4; do
+    (cd "$work/shared" && printf '3\n300000\n1\n%d\n' "$seed" |
+      setsid -w wine "$windows" >/dev/null) &
+    pids+=($!)
+  done
+  wait "${pids[@]}"
+  : >"$work/expected"
+  for seed in $(sed -n 's/^seme = \([0-9]*\);.*/\1/p' "$work/shared/lotrix20.txt"); do
+    rm -rf "$work/alone" && mkdir "$work/alone"
+    (cd "$work/alone" && printf '3\n300000\n1\n%d\n' "$seed" | setsid -w "$linux" >/dev/null)
+    times <"$work/alone/lotrix20.txt" | crlf >>"$work/expected"
+  done
+  if [ "$(grep -ac '^seme = ' "$work/shared/lotrix20.txt")" = 4 ] &&
+     cmp -s "$work/expected" <(times <"$work/shared/lotrix20.txt"); then
+    passed=$((passed + 1))
+  else
+    echo "four runs into one file: the records are not whole and contiguous"
+    failed=$((failed + 1))
+  fi
+}
+shared
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

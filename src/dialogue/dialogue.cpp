@@ -85,6 +85,8 @@ int ReportRecord(RecordOutcome outcome, const RunTally& tally) {
             case RecordOutcome::writeFailed:
                 ConsolePrint("\nERRORE DI SCRITTURA NEL FILE ''lotrix20.txt''\n");
                 break;
+            case RecordOutcome::notBegun:  // only ever with a stop request, which ends it
+                break;
         }
     }
     if (stop != StopRequest::none) {

@@ -22,6 +22,15 @@ std::int64_t g_startMs = 0;
 std::int64_t g_nextMs = 0;
 bool g_shown = false;
 
+// Where the lines go, if anywhere: only a terminal that takes cursor movements.
+ProgressPlace Settle(ProgressPlace place) {
+    if (place == ProgressPlace::none) return place;
+    return TakesCursorMoves(place == ProgressPlace::belowPrompt ? ConsoleStream::output
+                                                                : ConsoleStream::error)
+               ? place
+               : ProgressPlace::none;
+}
+
 void Write(std::string_view text) {
     if (g_place == ProgressPlace::belowPrompt) {
         ConsoleWrite(text);
@@ -60,13 +69,8 @@ void Show(std::int32_t done, std::int64_t elapsedMs) {
 
 void BeginProgress(ProgressPlace place, std::int32_t count) {
     g_shown = false;
-    g_place = place;
-    if (place == ProgressPlace::none) return;
-    if (!TakesCursorMoves(place == ProgressPlace::belowPrompt ? ConsoleStream::output
-                                                              : ConsoleStream::error)) {
-        g_place = ProgressPlace::none;
-        return;
-    }
+    g_place = Settle(place);
+    if (g_place == ProgressPlace::none) return;
     g_count = count;
     g_startMs = MonotonicMilliseconds();
     g_nextMs = g_startMs + kFirstShowMs;
@@ -78,6 +82,19 @@ void NoteProgress(std::int32_t done) {
     if (now < g_nextMs) return;
     Show(done, now - g_startMs);
     g_nextMs = now + kUpdateEveryMs;
+}
+
+void ShowWaitingForFile(ProgressPlace place, const char* file) {
+    g_shown = false;
+    g_place = Settle(place);
+    if (g_place == ProgressPlace::belowPrompt) {
+        Write("\nattendo che un altro calcolo finisca di scrivere nel file ''lotrix20.txt''...");
+    } else if (g_place == ProgressPlace::standardError) {
+        Write("\rlotrix20: waiting for another run to finish writing '");
+        Write(file);
+        Write("'\x1b[K");
+    }
+    g_shown = g_place != ProgressPlace::none;
 }
 
 void EndProgress() {

@@ -23,4 +23,8 @@ void NoteProgress(std::int32_t done);
 // Takes the progress line away, if one is shown.
 void EndProgress();
 
+// While another run holds the results file: a line that says so, where the progress line
+// goes, until EndProgress takes it away. `file` is named in batch mode's words.
+void ShowWaitingForFile(ProgressPlace place, const char* file);
+
 }  // namespace lotrix

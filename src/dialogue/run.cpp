@@ -27,11 +27,37 @@ bool StopRequested() {
     return true;
 }
 
+// Another run is writing its record into the same file: wait for it to finish, saying so.
+// A key taken meanwhile stops this run before its first number; a stop request ends the
+// wait with nothing written (false).
+bool WaitForResultsFile(const RecordForm& form, bool& stoppedByKey) {
+    if (TakeResultsFile()) return true;
+    ShowWaitingForFile(form.keysStop ? ProgressPlace::belowPrompt : ProgressPlace::standardError,
+                       form.path);
+    bool taken = false;
+    while (!taken && HeldStopRequest() == StopRequest::none) {
+        if (form.keysStop && !stoppedByKey && KeyWaiting()) {
+            (void)ReadKey();
+            stoppedByKey = true;
+        }
+        PauseBeforeAskingAgain();
+        taken = TakeResultsFile();
+    }
+    EndProgress();
+    return taken;
+}
+
 }  // namespace
 
 RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTally& tally) {
     HoldStopRequests();
     if (!OpenAppend(form.path)) return RecordOutcome::notOpened;
+    if (form.keysStop) BeginKeyPoll();
+    bool stoppedByKey = false;
+    if (!WaitForResultsFile(form, stoppedByKey)) {
+        if (form.keysStop) EndKeyPoll();
+        return RecordOutcome::notBegun;
+    }
     if (settings.seedMode == kSeedFromClock) settings.seed = tally.start;
     SeedMinimalStandard(settings.seed);
     const ModeEntry& mode = ModeFor(settings.choice);
@@ -41,8 +67,7 @@ RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTall
     }
     if (mode.startAction != nullptr) mode.startAction(settings);
 
-    const std::int32_t count = std::min(settings.count, form.countCeiling);
-    if (form.keysStop) BeginKeyPoll();
+    const std::int32_t count = stoppedByKey ? 0 : std::min(settings.count, form.countCeiling);
     BeginProgress(form.progress, count);
     RunLoop(mode, settings, count, tally);
     EndProgress();
@@ -51,7 +76,9 @@ RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTall
     tally.end = CalendarSeconds();
     SettleElapsed(tally);
     if (!form.numbersOnly) WriteSummary(tally);
-    return FileFlush() ? RecordOutcome::written : RecordOutcome::writeFailed;
+    const bool whole = FileFlush();
+    ReleaseResultsFile();
+    return whole ? RecordOutcome::written : RecordOutcome::writeFailed;
 }
 
 void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,

@@ -23,11 +23,18 @@ struct RecordForm {
     std::int32_t countCeiling = INT32_MAX;  // the fuzzer keeps its runs short
 };
 
-enum class RecordOutcome { notOpened, written, writeFailed };
+enum class RecordOutcome {
+    notOpened,
+    notBegun,  // a stop request came while another run held the file: nothing was written
+    written,
+    writeFailed,
+};
 
-// Opens the results file and writes one whole record. Stop requests are held meanwhile,
-// so that the record is completed before one of them takes effect (the caller releases
-// them). `tally.start` must be set; a clock seed is taken from it.
+// Opens the results file, waits while another run holds it, and writes one whole record.
+// Stop requests are held meanwhile, so that the record is completed before one of them
+// takes effect (the caller releases them); a key pressed while waiting stops the run as
+// usual, and its record, without numbers, is written once the file is free. `tally.start`
+// must be set; a clock seed is taken from it.
 RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTally& tally);
 
 // Generates up to `count` numbers, counting them in `tally`; ends early on a key, a stop

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/platform_lines.hpp"
 #include "platform/system.hpp"
@@ -103,14 +104,25 @@ void WriteError(std::string_view text) {
     (void)system::WriteStandardError(text.data(), text.size());
 }
 
-// Formats as printf does, into a message of at most 511 characters.
+// Formats as printf does. A message longer than the usual room (a path of hundreds of
+// characters) is formatted again into room of its size, never cut.
 template <typename Write>
 void PrintTo(Write write, const char* format, va_list values) {
     std::array<char, 512> text;
+    va_list again;
+    va_copy(again, values);
     const int length = std::vsnprintf(text.data(), text.size(), format, values);
-    if (length <= 0) return;
-    write(
-        std::string_view{text.data(), std::min(static_cast<std::size_t>(length), text.size() - 1)});
+    if (length > 0 && static_cast<std::size_t>(length) < text.size()) {
+        write(std::string_view{text.data(), static_cast<std::size_t>(length)});
+    } else if (length > 0) {
+        const auto size = static_cast<std::size_t>(length) + 1;
+        if (char* whole = static_cast<char*>(std::malloc(size))) {
+            std::vsnprintf(whole, size, format, again);
+            write(std::string_view{whole, size - 1});
+            std::free(whole);
+        }
+    }
+    va_end(again);
 }
 
 }  // namespace
@@ -164,7 +176,7 @@ ReadOutcome ReadInteger(std::int32_t& target) {
         Advance();  // a sign is consumed even when no digit follows
         c = Peek();
     }
-    if (!IsDigit(c)) return c < 0 ? ReadOutcome::endOfInput : ReadOutcome::notANumber;
+    if (!IsDigit(c)) return c < 0 && g_inEnded ? ReadOutcome::endOfInput : ReadOutcome::notANumber;
     std::uint32_t value = 0;  // wraps modulo 2^32, as the entry is defined to
     while (IsDigit(c)) {
         value = value * 10u + static_cast<std::uint32_t>(c - '0');

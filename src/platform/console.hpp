@@ -19,8 +19,9 @@ namespace lotrix {
 
 enum class ReadOutcome {
     stored,      // a number was read into the target
-    notANumber,  // no digit: the target is unchanged, the stopping character stays pending
-    endOfInput,  // input ended before any digit: the target is unchanged
+    notANumber,  // no digit (or, at a terminal, the entry ended by the end-of-file key): the
+                 // target is unchanged, the stopping character stays pending
+    endOfInput,  // input ended for good before any digit: the target is unchanged
 };
 
 // Once, first thing: each of descriptors 0, 1 and 2 that is closed is opened on /dev/null,

@@ -8,7 +8,9 @@
 // FileFailed() says so and later text is dropped, never written through a file in an
 // unknown state.
 //
-// Opening never waits: a FIFO without a reader cannot be opened.
+// Opening never waits: a FIFO without a reader cannot be opened. Runs that share a file
+// take turns: each record is written whole under the file's lock, from the look at the
+// file's last line to the last write and any take-back.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +26,13 @@ struct FileSpan {
 // False when the file cannot be opened; nothing is written then. nullptr: the records go
 // to standard output.
 [[nodiscard]] bool OpenAppend(const char* name);
+// Takes the opened file for one record: its lock, then a line end first if the file ends
+// in a torn line. False, at once, while another run holds the lock; ask again later.
+[[nodiscard]] bool TakeResultsFile();
+// A short wait before asking TakeResultsFile again (a signal may cut it short).
+void PauseBeforeAskingAgain();
+// After the record's last FileFlush: the next run may write.
+void ReleaseResultsFile();
 // The system's words for why the open or a write failed.
 [[nodiscard]] const char* FileFailureReason();
 

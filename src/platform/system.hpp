@@ -44,6 +44,18 @@ std::size_t AppendToResultsFile(const char* data, std::size_t size);
 // with them (never what another program appended since).
 void TakeBackFromResultsFile(const char* name, const char* data, std::size_t bytes);
 
+// The results file's lock: every run holds it for the whole of its record, so that the
+// records of runs sharing a file never interleave and a take-back never meets another
+// run's lines. It is advisory (a program that appends without asking for it is not held
+// back) and leaves the file readable by anyone meanwhile. Only a regular file is locked:
+// standard output, pipes and devices need none, and a file system without locks is
+// written as before. Never waits: false while another run holds it.
+[[nodiscard]] bool TryLockResultsFile(const char* name);
+void UnlockResultsFile();
+
+// Waits a little while another run holds the lock; a signal may end the wait early.
+void Pause(int milliseconds);
+
 // The system's words for why the last open or write of the results file failed.
 [[nodiscard]] const char* ResultsFileFailure();
 

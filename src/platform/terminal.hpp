@@ -35,8 +35,9 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 int ReadKey();
 
 // Once, at start: the handlers that turn requests from outside into stop requests (and,
-// on Linux, Ctrl+\, suspension and the key flag's signal). What the process was started
-// with orders to ignore stays ignored.
+// on Linux, Ctrl+\, the faults, suspension and the key flag's signal). What the process
+// was started with orders to ignore stays ignored; the signals the program relies on are
+// unblocked if the parent left them blocked.
 void InstallStopHandlers();
 
 // The run's key poll: single keys without echo or Enter, and the key flag armed.
@@ -49,8 +50,11 @@ void BeginKeyPoll();
 void RefreshKeyPoll();
 void EndKeyPoll();
 
-// A request from outside to stop, in the program's words.
-enum class StopRequest { none, interrupt, terminate, hangUp };
+// A request from outside to stop, in the program's words: on Linux, every signal whose
+// default action ends the process, but for Ctrl+\ and the faults, which end it at once
+// (with the terminal restored). `other` is any but the three named (a user signal, a
+// CPU-time limit, a timer, a real-time signal).
+enum class StopRequest { none, interrupt, terminate, hangUp, other };
 
 // From the opening of the results file until its record is complete, stop requests end
 // the run instead of the process, so no record is left half-written. If the record cannot

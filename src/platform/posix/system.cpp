@@ -2,6 +2,8 @@
 #include "platform/system.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -14,6 +16,7 @@ namespace {
 
 int g_results = -1;
 int g_resultsErrno = 0;
+bool g_locked = false;
 
 std::size_t WriteAll(int fd, const char* data, std::size_t size) {
     std::size_t written = 0;
@@ -21,6 +24,12 @@ std::size_t WriteAll(int fd, const char* data, std::size_t size) {
         const ssize_t done = ::write(fd, data + written, size - written);
         if (done < 0) {
             if (errno == EINTR) continue;
+            // A descriptor inherited in non-blocking mode (a pipe a parent set up so):
+            // the bytes still go out whole, once the reader has made room.
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                pollfd writable{fd, POLLOUT, 0};
+                if (::poll(&writable, 1, -1) >= 0 || errno == EINTR) continue;
+            }
             break;
         }
         if (done == 0) break;  // no progress and no error: treat as a failed device
@@ -61,13 +70,16 @@ InputRead ReadStandardInput(char* buffer, std::size_t size) {
     for (;;) {
         const ssize_t got = ::read(STDIN_FILENO, buffer, size);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return {0, true};
-        return {static_cast<std::size_t>(got), false};
+        if (got > 0) return {static_cast<std::size_t>(got), false};
+        // At a terminal, Ctrl+D at the start of a line ends that entry only, as Ctrl+Z does
+        // on the Windows console; anywhere else the end is final.
+        return {0, got < 0 || ::isatty(STDIN_FILENO) == 0};
     }
 }
 
 bool OpenResultsFile(const char* name) {
     if (g_results >= 0) ::close(g_results);
+    g_locked = false;
     if (name == nullptr) {
         g_results = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
         g_resultsErrno = errno;
@@ -127,6 +139,28 @@ void TakeBackFromResultsFile(const char*, const char*, std::size_t bytes) {
         file.st_size == end) {
         if (::ftruncate(g_results, end - torn) != 0) return;  // the torn line stays: no worse
     }
+}
+
+bool TryLockResultsFile(const char*) {
+    struct stat file {};
+    if (g_locked || ::fstat(g_results, &file) != 0 || !S_ISREG(file.st_mode)) return true;
+    // flock's lock belongs to this open file, so it ends with the process however that
+    // ends. A file system that cannot lock (ENOLCK, EINVAL) is written unlocked.
+    if (::flock(g_results, LOCK_EX | LOCK_NB) == 0) {
+        g_locked = true;
+        return true;
+    }
+    return errno != EWOULDBLOCK && errno != EINTR;
+}
+
+void UnlockResultsFile() {
+    if (g_locked) (void)::flock(g_results, LOCK_UN);
+    g_locked = false;
+}
+
+void Pause(int milliseconds) {
+    const timespec wait{milliseconds / 1000, (milliseconds % 1000) * 1'000'000L};
+    ::nanosleep(&wait, nullptr);
 }
 
 const char* ResultsFileFailure() {

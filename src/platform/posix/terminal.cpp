@@ -1,6 +1,6 @@
 // The Linux terminal: keys from the controlling terminal (/dev/tty) with termios, stop
-// requests from SIGINT, SIGTERM and SIGHUP. While the run polls for keys the terminal
-// raises SIGIO whenever input arrives, and its handler raises the key flag. The user's
+// requests from every signal whose default action ends the process. While the run polls for keys
+// the terminal raises SIGIO whenever input arrives, and its handler raises the key flag. The user's
 // mode comes back on every way out: the normal path, a signal that ends the process, and
 // a suspension (the mode the program wants returns when the job is in the foreground
 // again, however it got there).
@@ -14,6 +14,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 
 #include "escape_sequences.hpp"
 #include "platform/keys.hpp"
@@ -47,10 +48,40 @@ volatile std::sig_atomic_t g_holdStops = 0;
 volatile std::sig_atomic_t g_heldSignal = 0;
 int g_pendingCode = -1;  // second code of a two-code key
 
-constexpr std::array kStopSignals{SIGINT, SIGTERM, SIGHUP};
+// Faults end the process at once, the terminal restored first: nothing that follows a
+// fault can be trusted to complete a record.
+constexpr std::array kFaultSignals{SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGSYS, SIGABRT, SIGTRAP};
+
+// Signals with a handler of their own, or whose default does not end the process, or that
+// must stay ignored: a closed pipe and a file-size limit fail the write instead.
+bool IsStopSignal(int signal) {
+    switch (signal) {
+        case SIGKILL:
+        case SIGSTOP:
+        case SIGQUIT:
+        case SIGIO:
+        case SIGALRM:
+        case SIGPIPE:
+        case SIGXFSZ:
+        case SIGCHLD:
+        case SIGCONT:
+        case SIGTSTP:
+        case SIGTTIN:
+        case SIGTTOU:
+        case SIGURG:
+        case SIGWINCH:
+            return false;
+        default:
+            for (const int fault : kFaultSignals)
+                if (signal == fault) return false;
+            return true;
+    }
+}
 
 StopRequest RequestFor(int signal) {
     switch (signal) {
+        case 0:
+            return StopRequest::none;
         case SIGINT:
             return StopRequest::interrupt;
         case SIGTERM:
@@ -58,7 +89,7 @@ StopRequest RequestFor(int signal) {
         case SIGHUP:
             return StopRequest::hangUp;
         default:
-            return StopRequest::none;
+            return StopRequest::other;
     }
 }
 
@@ -70,6 +101,8 @@ int SignalFor(StopRequest request) {
             return SIGTERM;
         case StopRequest::hangUp:
             return SIGHUP;
+        case StopRequest::other:
+            return g_heldSignal;
         case StopRequest::none:
             break;
     }
@@ -81,7 +114,10 @@ void DeriveModes() {
     termios& poll = g_modes[kKeyPollMode];
     poll = g_modes[kUserMode];
     // Keys arrive one by one and unechoed; Ctrl+C, Ctrl+Z and Ctrl+\ still raise signals.
+    // IXON off: Ctrl+S and Ctrl+Q are keys that stop the run, not flow control that would
+    // freeze its output.
     poll.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    poll.c_iflag &= ~static_cast<tcflag_t>(IXON);
     poll.c_cc[VMIN] = 1;
     poll.c_cc[VTIME] = 0;
     termios& raw = g_modes[kRawMode];
@@ -114,11 +150,11 @@ int Terminal() {
     return g_tty;
 }
 
-void Install(int signal, void (*handler)(int)) {
+void Install(int signal, void (*handler)(int), int flags = SA_RESTART) {
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    action.sa_flags = flags;
     ::sigaction(signal, &action, nullptr);
 }
 
@@ -188,10 +224,15 @@ void OnStopSignal(int signal) {
 }
 
 // The record could not be completed in time (a write is blocked): the held stop request
-// ends the process now, with whatever whole lines were written.
-void OnHeldStopDeadline(int) {
+// ends the process now, with whatever whole lines were written. Without one, the alarm
+// came from outside (a timer), and is a stop request itself.
+void OnAlarm(int signal) {
     if (g_heldSignal != 0) EndBySignal(g_heldSignal);
+    OnStopSignal(signal);
 }
+
+// Room for the fault handler when the fault is the stack's own overflow.
+alignas(16) std::array<char, 64 * 1024> g_faultStack;
 
 void OnSuspend(int) {
     const int savedErrno = errno;
@@ -257,6 +298,28 @@ int ReadEscapeSequence(int fd) {
     return codes.prefix;
 }
 
+// A character of several bytes (UTF-8: è, à, ò on an Italian keyboard) is one key: the
+// rest of its bytes, which arrive with the first, are taken too, so none is left over
+// for the next read or the shell. Its code is the character's own where it has one of
+// eight bits (è is 232), otherwise its first byte.
+int ReadRestOfCharacter(int fd, unsigned char lead) {
+    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    std::uint32_t character = lead & (0x3Fu >> more);
+    for (int i = 0; i < more; ++i) {
+        unsigned char byte = 0;
+        if (!ReadByte(fd, byte, kEscapeWaitMs)) return lead;
+        character = character << 6 | (byte & 0x3Fu);
+    }
+    return character < 256 ? static_cast<int>(character) : lead;
+}
+
+// One key's code, from its first byte.
+int ReadRestOfKey(int fd, unsigned char first) {
+    if (first == keys::kEsc) return ReadEscapeSequence(fd);
+    if (first >= 0xC2 && first <= 0xF4) return ReadRestOfCharacter(fd, first);
+    return first;
+}
+
 }  // namespace
 
 bool KeyWaiting() {
@@ -279,18 +342,34 @@ int ReadKey() {
     WantMode(kRawMode);
     unsigned char byte = 0;
     int code = keys::kEndOfInput;
-    if (ReadByte(fd, byte, -1)) code = byte == keys::kEsc ? ReadEscapeSequence(fd) : byte;
+    if (ReadByte(fd, byte, -1)) code = ReadRestOfKey(fd, byte);
     WantMode(before);
     return code;
 }
 
 void InstallStopHandlers() {
     Install(SIGIO, OnInput);
-    Install(SIGALRM, OnHeldStopDeadline);
-    for (const int signal : kStopSignals) {
-        InstallUnlessIgnored(signal, OnStopSignal);
+    Install(SIGALRM, OnAlarm);  // the held requests' deadline, which cannot be given up
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (IsStopSignal(signal)) InstallUnlessIgnored(signal, OnStopSignal);
     }
     InstallUnlessIgnored(SIGQUIT, EndBySignal);  // Ctrl+\ ends at once, echo restored
+    stack_t faultStack{};
+    faultStack.ss_sp = g_faultStack.data();
+    faultStack.ss_size = g_faultStack.size();
+    const bool ownStack = ::sigaltstack(&faultStack, nullptr) == 0;
+    for (const int signal : kFaultSignals) {
+        Install(signal, EndBySignal, ownStack ? SA_ONSTACK : 0);
+    }
+    // A parent may leave signals blocked (a mask is inherited): without these, no key could
+    // stop a run and no held request would meet its deadline.
+    sigset_t reliedOn;
+    sigemptyset(&reliedOn);
+    for (const int signal : {SIGIO, SIGALRM, SIGCONT})
+        sigaddset(&reliedOn, signal);
+    for (const int signal : kFaultSignals)
+        sigaddset(&reliedOn, signal);
+    ::sigprocmask(SIG_UNBLOCK, &reliedOn, nullptr);
     InstallUnlessIgnored(SIGTSTP, OnSuspend);
     Install(SIGCONT, OnContinue);
     // A closed pipe on standard output must not end the process before its record is whole,

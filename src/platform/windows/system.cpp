@@ -10,7 +10,13 @@ namespace lotrix::system {
 namespace {
 
 HANDLE g_results = INVALID_HANDLE_VALUE;
+HANDLE g_lock = INVALID_HANDLE_VALUE;  // a handle of its own: the results one may only append
 DWORD g_resultsError = 0;
+
+// Windows's byte-range locks are mandatory, so the lock is on one byte far past any end a
+// results file reaches: readers and other programs' appends never meet it.
+constexpr DWORD kLockOffsetLow = 0xFFFFFFFEu;
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFFu;
 
 std::size_t WriteAll(HANDLE handle, const char* data, std::size_t size) {
     std::size_t written = 0;
@@ -87,6 +93,7 @@ InputRead ReadStandardInput(char* buffer, std::size_t size) {
 }
 
 bool OpenResultsFile(const char* name) {
+    UnlockResultsFile();
     if (g_results != INVALID_HANDLE_VALUE) ::CloseHandle(g_results);
     if (name == nullptr) {
         const HANDLE process = ::GetCurrentProcess();
@@ -128,6 +135,13 @@ bool ResultsFileEndsWithLineEnd(const char* name) {
 }
 
 std::size_t AppendToResultsFile(const char* data, std::size_t size) {
+    // The appending handle puts every write at the end; the seek says the same to systems
+    // that emulate appending by the handle's position (under the lock, nobody else moves
+    // the end meanwhile).
+    if (::GetFileType(g_results) == FILE_TYPE_DISK) {
+        LARGE_INTEGER none{};
+        (void)::SetFilePointerEx(g_results, none, nullptr, FILE_END);
+    }
     const std::size_t written = WriteAll(g_results, data, size);
     g_resultsError = ::GetLastError();
     return written;
@@ -149,6 +163,34 @@ void TakeBackFromResultsFile(const char* name, const char* data, std::size_t byt
         if (::SetFilePointerEx(file, end, nullptr, FILE_BEGIN)) ::SetEndOfFile(file);
     }
     ::CloseHandle(file);
+}
+
+bool TryLockResultsFile(const char* name) {
+    if (g_lock != INVALID_HANDLE_VALUE) return true;
+    if (name == nullptr || ::GetFileType(g_results) != FILE_TYPE_DISK) return true;
+    const HANDLE lock = OpenForReading(name, GENERIC_READ);
+    if (lock == INVALID_HANDLE_VALUE) return true;  // nothing to lock with: written as before
+    OVERLAPPED at{};
+    at.Offset = kLockOffsetLow;
+    at.OffsetHigh = kLockOffsetHigh;
+    if (::LockFileEx(lock, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        g_lock = lock;
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(lock);
+    return error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING;
+}
+
+void UnlockResultsFile() {
+    if (g_lock == INVALID_HANDLE_VALUE) return;
+    ::UnlockFile(g_lock, kLockOffsetLow, kLockOffsetHigh, 1, 0);
+    ::CloseHandle(g_lock);
+    g_lock = INVALID_HANDLE_VALUE;
+}
+
+void Pause(int milliseconds) {
+    ::Sleep(static_cast<DWORD>(milliseconds));
 }
 
 const char* ResultsFileFailure() {

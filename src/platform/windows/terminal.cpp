@@ -79,6 +79,13 @@ BOOL WINAPI OnControl(DWORD event) {
     EndByStopRequest(g_held.load());
 }
 
+// A fault ends the process as the system ends it, but never with the console left in the
+// single-key read's mode.
+LONG WINAPI OnFault(EXCEPTION_POINTERS*) {
+    RestoreUserMode();
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 }  // namespace
 
 ConsoleKey KeyOfEvent(const KEY_EVENT_RECORD& key) {
@@ -182,6 +189,7 @@ int ReadKey() {
 void InstallStopHandlers() {
     // A process started with Ctrl+C ignored is not sent it at all, so that stays as it was.
     ::SetConsoleCtrlHandler(OnControl, TRUE);
+    ::SetUnhandledExceptionFilter(OnFault);
 }
 
 void BeginKeyPoll() {
