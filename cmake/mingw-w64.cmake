@@ -1,12 +1,16 @@
 # Cross-building the Windows console program with MinGW-w64 (the posix-threads flavour of
 # g++), statically linked so that it needs nothing but the system's own DLLs. The tests
-# run under wine where it is installed.
+# run under wine where it is installed. 64-bit unless LOTRIX_MINGW_PROCESSOR says i686
+# (mingw-w64-i686.cmake).
+if(NOT LOTRIX_MINGW_PROCESSOR)
+  set(LOTRIX_MINGW_PROCESSOR x86_64)
+endif()
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR ${LOTRIX_MINGW_PROCESSOR})
+set(CMAKE_C_COMPILER ${LOTRIX_MINGW_PROCESSOR}-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER ${LOTRIX_MINGW_PROCESSOR}-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER ${LOTRIX_MINGW_PROCESSOR}-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${LOTRIX_MINGW_PROCESSOR}-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

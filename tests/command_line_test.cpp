@@ -136,10 +136,12 @@ TEST_F(CommandLine, ANonBlockingStandardOutputGetsEveryLine) {
     EXPECT_EQ(std::stoll(run.output.substr(run.output.size() - 13)), NthValue(1, 1'000'000));
 }
 
-#ifdef LOTRIX_FAKETIME_LIBRARY
 // Past 2038 the clock keeps its low 32 bits: clock seeds stay distinct and a short run
 // still takes a second, in 2039 as in 2106 (when the count passes 2^32).
 TEST_F(CommandLine, TheClockGoesOnAfter2038) {
+#ifndef LOTRIX_FAKETIME_LIBRARY
+    GTEST_SKIP() << "faketime is not installed (Debian: faketime), or this is a cross build";
+#else
     static const char* fakeDate = nullptr;
     for (const char* date : {"2039-03-01 12:00:00", "2106-03-01 12:00:00"}) {
         fakeDate = date;
@@ -160,8 +162,8 @@ TEST_F(CommandLine, TheClockGoesOnAfter2038) {
         EXPECT_TRUE(std::regex_search(run.output, std::regex("numeri casuali in [12] secondi\n")))
             << run.output;
     }
-}
 #endif
+}
 
 TEST_F(CommandLine, AStopSignalInABatchRunCompletesTheRecord) {
     session_ =

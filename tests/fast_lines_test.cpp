@@ -17,6 +17,7 @@
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "generators/unit_real.hpp"
+#include "real_oracle.hpp"
 
 namespace lotrix {
 namespace {
@@ -155,7 +156,7 @@ TEST_P(FastLinesTest, TheRealsMatchTheScalarLines) {
         kRealLine);
     EXPECT_EQ(fastState, plainState);
     std::vector<std::int32_t> steps = {1, 2, 2147483646, 2147483645};
-    for (double power = 1e-9; power < 1; power *= 10) {
+    for (const double power : testing::kPowersOfTenBelowOne) {
         const auto r = static_cast<std::int32_t>(power / kUnitScale);
         for (std::int32_t d = -20; d <= 20; ++d)
             steps.push_back(r + d);

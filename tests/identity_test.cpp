@@ -76,7 +76,8 @@ TEST_F(Identity, RealChoiceMatchesTheCorrectlyRoundedText) {
     std::string expected = Head("(reali tra 0 e 1)\n\n");
     std::minstd_rand0 minimal(1);
     for (int i = 0; i < kCount; ++i) {
-        expected += "       " + OracleText(static_cast<double>(minimal()) * kUnitScale) + "\n";
+        expected +=
+            "       " + OracleText(OracleUnitReal(static_cast<std::int64_t>(minimal()))) + "\n";
     }
     EXPECT_TRUE(Record("2 " + std::to_string(kCount) + " 1 1") == expected + kTail);
 }

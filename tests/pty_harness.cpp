@@ -24,10 +24,20 @@ void Exec(ChildSetup setup, const std::vector<std::string>& arguments = {}) {
     const rlimit noCore{0, 0};  // a test that ends the program by SIGQUIT leaves no core
     ::setrlimit(RLIMIT_CORE, &noCore);
     std::vector<char*> argv{const_cast<char*>("lotrix20")};
+    const char* program = LOTRIX20_BINARY;
+#ifdef LOTRIX20_EMULATOR
+    // A cross build: the program runs under the emulator, given as words with blanks between.
+    static char emulator[] = LOTRIX20_EMULATOR;
+    argv.clear();
+    for (char* word = std::strtok(emulator, " "); word != nullptr; word = std::strtok(nullptr, " "))
+        argv.push_back(word);
+    program = argv[0];
+    argv.push_back(const_cast<char*>(LOTRIX20_BINARY));
+#endif
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    ::execv(LOTRIX20_BINARY, argv.data());
+    ::execv(program, argv.data());
     ::_exit(127);
 }
 

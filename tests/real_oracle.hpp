@@ -2,10 +2,26 @@
 // for the program's own conversion.
 #pragma once
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "generators/unit_real.hpp"
+
 namespace lotrix::testing {
+
+// A step of the generator as a real, r times the scale rounded once: the C library's fused
+// multiply-add rounds its exact result once, on every processor, where a plain product may
+// be rounded twice (the x87 unit keeps it in a wider format first).
+inline double OracleUnitReal(std::int64_t r) {
+    return std::fma(static_cast<double>(r), kUnitScale, 0.0);
+}
+
+// The powers of ten the values cross (10^-9 to 10^-1), each the double nearest to it: a
+// loop multiplying by ten would run once more on a processor that keeps the product wider.
+inline constexpr double kPowersOfTenBelowOne[] = {1e-9, 1e-8, 1e-7, 1e-6, 1e-5,
+                                                  1e-4, 1e-3, 1e-2, 1e-1};
 
 // The oracle: glibc rounds the exact binary value correctly to 17 digits with "%.16e";
 // reshaped here by plain string handling into "%.030g" with three-digit exponents.

@@ -20,7 +20,7 @@ constexpr std::size_t kBatchReserve = kStoreSpill + 256 * kLineRoom;
 bool StopRequested() {
     if (!g_runAttention.load(std::memory_order_relaxed)) return false;
     // Cleared before looking, so a key arriving meanwhile raises it again.
-    g_runAttention.store(false, std::memory_order_relaxed);
+    g_runAttention.store(0, std::memory_order_relaxed);
     if (HeldStopRequest() != StopRequest::none) return true;
     if (!KeyWaiting()) return false;
     (void)ReadKey();  // the key that stops the run is taken; any others stay queued

@@ -58,8 +58,8 @@ inline constexpr std::array<FieldMasks, 30> kFieldMasks = [] {
     return table;
 }();
 
-// The two characters of each number 0 to 99 as one little-endian 16-bit word, so that a
-// pair is a single indexed load.
+// The two characters of each number 0 to 99 as one 16-bit word, first character lowest,
+// so that a pair is a single indexed load.
 inline constexpr std::array<std::uint16_t, 100> kPairWords = [] {
     std::array<std::uint16_t, 100> words{};
     for (std::size_t i = 0; i < 100; ++i) {
@@ -89,6 +89,17 @@ inline constexpr std::array<std::uint16_t, 100> kPairWords = [] {
     return pairs;
 }
 
+// The words of text here hold their first character in the lowest byte, whatever the
+// processor's byte order; this stores the first `bytes` characters of one in order.
+inline void StoreText(char* out, std::uint64_t text, std::size_t bytes = 8) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &text, bytes);
+    } else {
+        for (std::size_t i = 0; i < bytes; ++i)
+            out[i] = static_cast<char>(text >> (8 * i));
+    }
+}
+
 // A line end of one or two bytes (LF, or CR LF) as the low bytes of a word, first byte
 // lowest.
 [[nodiscard]] constexpr std::uint64_t LineEndWord(std::string_view lineEnd) {
@@ -107,7 +118,6 @@ inline constexpr std::array<std::uint16_t, 100> kPairWords = [] {
 // the digit count of random numbers is not predictable.
 inline char* WriteFieldLine(char* out, std::uint32_t magnitude, Sign sign,
                             std::uint64_t lineEndWord, std::size_t lineEndSize) {
-    static_assert(std::endian::native == std::endian::little);
     const std::uint32_t high = magnitude / 100'000'000;  // at most 42
     const std::uint64_t low = EightDigits(magnitude % 100'000'000);
     const int zeros = 10 - DecimalDigits(magnitude);
@@ -115,8 +125,8 @@ inline char* WriteFieldLine(char* out, std::uint32_t magnitude, Sign sign,
         detail::kFieldMasks[static_cast<std::size_t>(zeros * 3 + static_cast<int>(sign))];
     const std::uint64_t first = (0x2020u | detail::Pair(high) << 16 | low << 32) ^ masks.first;
     const std::uint64_t second = (low >> 32 | lineEndWord << 32) ^ masks.second;
-    std::memcpy(out, &first, 8);
-    std::memcpy(out + 8, &second, 8);
+    StoreText(out, first);
+    StoreText(out + 8, second);
     return out + kFieldWidth + lineEndSize;
 }
 

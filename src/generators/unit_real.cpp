@@ -119,8 +119,8 @@ char* FormatReal(double x, char* out) {
     const std::uint64_t middle =
         EightDigits(static_cast<std::uint32_t>(scaled / 100'000'000 % 100'000'000));
     const std::uint64_t last = EightDigits(static_cast<std::uint32_t>(scaled % 100'000'000));
-    std::memcpy(digits.data() + 1, &middle, 8);
-    std::memcpy(digits.data() + 9, &last, 8);
+    StoreText(digits.data() + 1, middle);
+    StoreText(digits.data() + 9, last);
     return Compose(digits.data(), exponent, out);
 }
 
@@ -162,13 +162,13 @@ char* WriteUnitRealLine(char* out, double x, std::string_view lineEnd) {
                 EightDigits(static_cast<std::uint32_t>(rest / 100'000'000));
             const std::uint64_t last = EightDigits(static_cast<std::uint32_t>(rest % 100'000'000));
             digits[0] = first;
-            std::memcpy(digits + 1, &middle, 8);
-            std::memcpy(digits + 9, &last, 8);
+            StoreText(digits + 1, middle);
+            StoreText(digits + 9, last);
             int zeros = TrailingZeroDigits(last);
             if (zeros == 8) zeros += TrailingZeroDigits(middle);
             char* end = digits + kDigits - zeros;
             const std::uint64_t ending = LineEndWord(lineEnd);
-            std::memcpy(end, &ending, 2);
+            StoreText(end, ending, 2);
             return end + lineEnd.size();
         }
     }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "generators/minimal_standard.hpp"
+#include "generators/wide_product.hpp"
 
 namespace lotrix {
 
@@ -17,9 +18,35 @@ namespace lotrix {
 // below 1/2147483647, so the values differ from r / 2147483647 from the tenth digit on.
 inline constexpr double kUnitScale = std::bit_cast<double>(std::uint64_t{0x3E000000001C5F68});
 
-// One step r of the generator as a real: r times the scale, rounded once.
+// One step r of the generator (0 to 2^31 - 2) as a real: r times the scale, rounded once to
+// the nearest double (ties to even), as an IEEE multiplication rounds it. Made by exact
+// integer arithmetic, because a processor may evaluate a double product in a wider format
+// and round it twice (the x87 unit of 32-bit x86 does), which changes the last digit of
+// about 240 values in a million.
 [[nodiscard]] constexpr double UnitRealFrom(std::int32_t r) {
-    return static_cast<double>(r) * kUnitScale;
+    if (r == 0) return 0.0;
+    constexpr std::uint64_t kScaleBits = std::bit_cast<std::uint64_t>(kUnitScale);
+    constexpr std::uint64_t kImplicitBit = std::uint64_t{1} << 52;
+    // kUnitScale = kSignificand * 2^kScaleExponent, a 53-bit integer significand.
+    constexpr std::uint64_t kSignificand = (kScaleBits & (kImplicitBit - 1)) | kImplicitBit;
+    constexpr int kScaleExponent = static_cast<int>(kScaleBits >> 52) - 1075;
+    const auto magnitude = static_cast<std::uint32_t>(r);  // a step is never negative
+    // The exact product has 53 to 84 bits; `drop` of them go, rounded to nearest even.
+    const WideProduct exact = MultiplyWide(magnitude, kSignificand);
+    const int width =
+        exact.high != 0 ? 128 - std::countl_zero(exact.high) : 64 - std::countl_zero(exact.low);
+    const int drop = width - 53;  // 0 to 31
+    std::uint64_t kept = drop == 0 ? exact.low : exact.low >> drop | exact.high << (64 - drop);
+    const std::uint64_t rest = exact.low & ((std::uint64_t{1} << drop) - 1);
+    const std::uint64_t half = drop == 0 ? 0 : std::uint64_t{1} << (drop - 1);
+    if (drop > 0 && (rest > half || (rest == half && (kept & 1) != 0))) ++kept;
+    int exponent = kScaleExponent + drop;  // the value is kept * 2^exponent
+    if (kept == kImplicitBit << 1) {
+        kept >>= 1;
+        ++exponent;
+    }
+    return std::bit_cast<double>(static_cast<std::uint64_t>(exponent + 1075) << 52 |
+                                 (kept - kImplicitBit));
 }
 
 inline double NextUnitReal() {

@@ -25,8 +25,10 @@ namespace lotrix {
 
 // Set from signal handlers (and, on other platforms, from another thread), read by the
 // run before every number: relaxed loads of a lock-free flag cost what a plain load does.
-extern std::atomic<bool> g_runAttention;
-static_assert(std::atomic<bool>::is_always_lock_free);
+// A handler may only touch a lock-free atomic; int-sized ones are on every processor this
+// builds for (a byte-sized one is not on RISC-V), so the flag is an int: 0 or 1.
+extern std::atomic<int> g_runAttention;
+static_assert(std::atomic<int>::is_always_lock_free);
 
 // Is a key press waiting (or the second code of an earlier two-code key)? Consumes nothing.
 [[nodiscard]] bool KeyWaiting();

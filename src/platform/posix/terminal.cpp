@@ -21,7 +21,7 @@
 
 namespace lotrix {
 
-std::atomic<bool> g_runAttention{false};
+std::atomic<int> g_runAttention{0};
 
 namespace {
 
@@ -211,7 +211,7 @@ void SetAsyncInput(bool on) {
 }
 
 void OnInput(int) {
-    g_runAttention.store(true, std::memory_order_relaxed);
+    g_runAttention.store(1, std::memory_order_relaxed);
 }
 
 void OnStopSignal(int signal) {
@@ -220,7 +220,7 @@ void OnStopSignal(int signal) {
         g_heldSignal = signal;
         ::alarm(kHeldStopDeadlineSeconds);
     }
-    g_runAttention.store(true, std::memory_order_relaxed);
+    g_runAttention.store(1, std::memory_order_relaxed);
 }
 
 // The record could not be completed in time (a write is blocked): the held stop request
@@ -253,7 +253,7 @@ void OnSuspend(int) {
 void OnContinue(int) {
     const int savedErrno = errno;
     ApplyWantedMode();
-    g_runAttention.store(true, std::memory_order_relaxed);  // keys may have come meanwhile
+    g_runAttention.store(1, std::memory_order_relaxed);  // keys may have come meanwhile
     errno = savedErrno;
 }
 
@@ -379,7 +379,7 @@ void InstallStopHandlers() {
 }
 
 void BeginKeyPoll() {
-    g_runAttention.store(true, std::memory_order_relaxed);  // a real look before the first number
+    g_runAttention.store(1, std::memory_order_relaxed);  // a real look before the first number
     if (Terminal() < 0) return;
     WantMode(kKeyPollMode);
     SetAsyncInput(true);
@@ -388,7 +388,7 @@ void BeginKeyPoll() {
 void RefreshKeyPoll() {
     if (g_tty < 0 || g_mode == g_wantedMode || !InForeground(g_tty)) return;
     ApplyWantedMode();
-    g_runAttention.store(true, std::memory_order_relaxed);  // keys typed since it came back
+    g_runAttention.store(1, std::memory_order_relaxed);  // keys typed since it came back
 }
 
 void EndKeyPoll() {

@@ -20,7 +20,7 @@
 
 namespace lotrix {
 
-std::atomic<bool> g_runAttention{false};
+std::atomic<int> g_runAttention{0};
 
 namespace {
 
@@ -72,7 +72,7 @@ BOOL WINAPI OnControl(DWORD event) {
     }
     StopRequest none = StopRequest::none;
     g_held.compare_exchange_strong(none, RequestFor(event));
-    g_runAttention.store(true, std::memory_order_relaxed);
+    g_runAttention.store(1, std::memory_order_relaxed);
     // The program's thread completes the record and ends the process; if it cannot (a
     // write blocks), the request ends it from here.
     ::Sleep(kHeldStopDeadlineMs);
@@ -193,11 +193,11 @@ void InstallStopHandlers() {
 }
 
 void BeginKeyPoll() {
-    g_runAttention.store(true, std::memory_order_relaxed);  // a real look before the first number
+    g_runAttention.store(1, std::memory_order_relaxed);  // a real look before the first number
 }
 
 void RefreshKeyPoll() {
-    g_runAttention.store(true, std::memory_order_relaxed);
+    g_runAttention.store(1, std::memory_order_relaxed);
 }
 
 void EndKeyPoll() {}

@@ -1,0 +1,16 @@
+# Shared by the Linux cross toolchains: Debian's cross compiler for LOTRIX_TRIPLE, its
+# libraries and headers under /usr/LOTRIX_TRIPLE, and qemu-user (LOTRIX_QEMU) with that
+# folder as its sysroot to run the target's programs, tests included.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_C_COMPILER ${LOTRIX_TRIPLE}-gcc)
+set(CMAKE_CXX_COMPILER ${LOTRIX_TRIPLE}-g++)
+set(CMAKE_LIBRARY_ARCHITECTURE ${LOTRIX_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH /usr/${LOTRIX_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+find_program(LOTRIX_QEMU_PROGRAM ${LOTRIX_QEMU})
+if(LOTRIX_QEMU_PROGRAM)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${LOTRIX_QEMU_PROGRAM} -L /usr/${LOTRIX_TRIPLE})
+endif()
