@@ -2,7 +2,6 @@
 // for the program's own conversion.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -11,11 +10,15 @@
 
 namespace lotrix::testing {
 
-// A step of the generator as a real, r times the scale rounded once: the C library's fused
-// multiply-add rounds its exact result once, on every processor, where a plain product may
-// be rounded twice (the x87 unit keeps it in a wider format first).
-inline double OracleUnitReal(std::int64_t r) {
-    return std::fma(static_cast<double>(r), kUnitScale, 0.0);
+// A step of the generator as a real, r times the scale rounded once: the processor's own
+// IEEE multiplication. On 32-bit x86 it is asked of the SSE2 unit, since the x87 one keeps
+// the product in a wider format and rounds it twice.
+#if defined(__i386__) && defined(__GNUC__) && !defined(__clang__)
+[[gnu::target("sse2,fpmath=sse"), gnu::noinline]]
+#endif
+inline double
+OracleUnitReal(std::int64_t r) {
+    return static_cast<double>(static_cast<std::int32_t>(r)) * kUnitScale;
 }
 
 // The powers of ten the values cross (10^-9 to 10^-1), each the double nearest to it: a

@@ -15,5 +15,9 @@ export WINEPREFIX=${WINEPREFIX:-$(cd "$(dirname "$1")/.." && pwd)/wine}
 command=$(printf '%q ' wine "$@")
 script -qec "$command" "$work/typescript" <"$fifo" >/dev/null
 status=$?
-tr -d '\r' <"$work/typescript" | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' | grep -E '^\[ +(OK|FAILED|PASSED|SKIPPED) +\]|Failure|Expected|Which is' 
+# wine draws the console with sequences: each character between hiding and showing the
+# cursor, each blank as an erase and a move right. Read back as plain lines.
+tr -d '\r' <"$work/typescript" |
+  sed -e 's/\x1b\[?25[lh]//g' -e 's/\x1b\[K\x1b\[1C/ /g' -e 's/\x1b\[[0-9;?]*[A-Za-z]//g' |
+  grep -E '^\[ +(OK|FAILED|PASSED|SKIPPED) +\]|Failure|Expected|Which is'
 exit $status
