@@ -100,6 +100,9 @@ TEST_F(CommandLine, AWrongCommandLineIsSaidOnStandardErrorAndTouchesNoFile) {
         {"-c", "4", "-n", "5", "-s", "1", "-l", "-1", "-u", "2147483646"},
         {"-c", "3", "-n", "5", "-s", "1", "stray"},
         {"-c", "3", "-n", "5", "-s", "1", "-o", ""},
+        {"-c", "3", "-n", "5", "-s", "1", "--skip", "3"},  // a record could not say where
+        {"-c", "3", "-n", "5", "-s", "1", "--numbers-only", "--skip", "18446744073709551616"},
+        {"-c", "3", "-n", "5", "-s", "1", "--replace", "-o", "-"},
     };
     const std::string hint = "Try 'lotrix20 --help' for more information.\n";
     for (const Arguments& arguments : wrong) {
@@ -112,6 +115,78 @@ TEST_F(CommandLine, AWrongCommandLineIsSaidOnStandardErrorAndTouchesNoFile) {
         EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 2) << run.errors;
     }
     EXPECT_TRUE(std::filesystem::is_empty("."));
+}
+
+// Arguments without an option (a file dropped onto the program, a launcher's) are
+// ignored and the dialogue runs; "/?" asks for the help, as on Windows.
+TEST_F(CommandLine, ArgumentsWithoutAnOptionAreIgnored) {
+    const DetachedRun run = RunCommand({"dropped.txt", "-"}, "3\n5\n1\n1\n");
+    EXPECT_TRUE(Exited(run.status, 0)) << run.errors;
+    EXPECT_TRUE(EndsWith(run.output, kClosing));
+    ExpectChoiceThreeRecord("lotrix20.txt", 1, 5, "5");
+    EXPECT_EQ(RunCommand({"/?"}).output.rfind("Usage: lotrix20\n", 0), 0u);
+}
+
+// A reader that stops early (`| head -2`) ends the program as it ends other filters: by
+// SIGPIPE, without a word.
+TEST_F(CommandLine, AReaderThatStopsEarlyEndsItQuietly) {
+    const DetachedRun run = RunIntoShortReader(
+        {"-c", "3", "-n", "100000000", "-s", "1", "--numbers-only", "-o", "-"}, 26);
+    EXPECT_TRUE(KilledBy(run.status, SIGPIPE));
+    EXPECT_EQ(run.errors, "");
+}
+
+// What bare numbers cannot say goes to standard error: the clock seed that made them, and
+// a warning for the seed that makes choices 2 to 4 constant (still accepted, for old files).
+TEST_F(CommandLine, WhatBareNumbersCannotSayIsSaidOnStandardError) {
+    const DetachedRun clock =
+        RunCommand({"-c", "3", "-n", "3", "--clock-seed", "--numbers-only", "-o", "-"});
+    std::smatch seed;
+    ASSERT_TRUE(std::regex_match(clock.errors, seed, std::regex("lotrix20: seed (-?[0-9]+)\n")))
+        << clock.errors;
+    EXPECT_EQ(RunCommand({"-c", "3", "-n", "3", "-s", seed[1], "--numbers-only", "-o", "-"}).output,
+              clock.output);
+    EXPECT_EQ(RunCommand({"-c", "2", "-n", "2", "-s", "2147483647", "-o", "-"}).errors,
+              "lotrix20: warning: seed 2147483647 makes every number of choice 2 the same\n");
+    EXPECT_EQ(RunCommand({"-c", "1", "-n", "2", "-s", "2147483647", "-o", "-"}).errors, "");
+}
+
+TEST_F(CommandLine, ReplaceWritesTheOutputAfresh) {
+    for (const char* seed : {"1", "2"}) {
+        ASSERT_TRUE(Exited(RunCommand({"-c", "3", "-n", "2", "-s", seed, "--numbers-only", "-o",
+                                       "nums.txt", "--replace"})
+                               .status,
+                           0));
+        ASSERT_TRUE(Exited(RunCommand({"-c", "3", "-n", "2", "-s", seed, "--replace"}).status, 0));
+    }
+    EXPECT_EQ(ReadFile("nums.txt"), "       33614\n   564950498\n");  // seed 2's alone
+    ExpectChoiceThreeRecord("lotrix20.txt", 2, 2, "2");
+}
+
+// --skip K writes lines K+1 to K+M of the seed's whole output, at once whatever K is.
+TEST_F(CommandLine, SkipStartsAnyNumberOfStepsIntoTheSequence) {
+    const Arguments choices[] = {
+        {"-c", "1"}, {"-c", "2"}, {"-c", "3"}, {"-c", "4", "-l", "-5", "-u", "2000000000"}};
+    const auto numbers = [](Arguments arguments, const char* count, const char* skip) {
+        arguments.insert(arguments.end(),
+                         {"-s", "7", "-n", count, "--skip", skip, "--numbers-only", "-o", "-"});
+        return RunCommand(arguments).output;
+    };
+    for (const Arguments& choice : choices) {
+        const std::string whole = numbers(choice, "8", "0");
+        const std::size_t third = whole.find('\n', whole.find('\n', whole.find('\n') + 1) + 1);
+        EXPECT_EQ(numbers(choice, "5", "3"), whole.substr(third + 1)) << choice[1];
+        const std::string far = numbers(choice, "8", "1099511627776");  // 2^40
+        const std::size_t fifth = [&] {
+            std::size_t at = 0;
+            for (int i = 0; i < 5; ++i)
+                at = far.find('\n', at) + 1;
+            return at;
+        }();
+        EXPECT_EQ(numbers(choice, "3", "1099511627781"), far.substr(fifth)) << choice[1];
+    }
+    const std::string farthest = numbers(choices[2], "2", "18446744073709551615");
+    EXPECT_EQ(std::count(farthest.begin(), farthest.end(), '\n'), 2);
 }
 
 TEST_F(CommandLine, AnOutputThatCannotBeWrittenIsSaidWithTheSystemsReason) {
@@ -179,29 +254,40 @@ TEST_F(CommandLine, AStopSignalInABatchRunCompletesTheRecord) {
     ExpectChoiceThreeRecord("lotrix20.txt", 1, recorded, "2000000000");
 }
 
-// A long run at a terminal shows its progress, then leaves the very screen a run without
-// progress leaves; a batch run shows it on standard error and takes it away too.
+// A long run at a terminal shows its progress, never wider than the terminal, then leaves
+// the very screen a run without progress leaves, at 20, 40 and 80 columns; a batch run
+// shows it on standard error, in English, and takes it away too.
 TEST_F(CommandLine, ProgressIsShownOnALongRunAndTakenAwayBeforeTheSummary) {
     std::filesystem::create_symlink("/dev/null", "lotrix20.txt");
     const auto aTerminal = [] { ::setenv("TERM", "xterm", 1); };
-    session_ = StartUnderPty(kLongRun, {.setup = aTerminal});
-    WaitForRun(session_);
-    ASSERT_TRUE(WaitForScreen(session_, "% completato, ", 10s)) << session_.screen;
-    Type(session_, "q");
-    PressClosingKey(session_, "k");
-    ASSERT_TRUE(WaitForExit(session_));
-    const std::size_t summary = session_.screen.rfind(SummaryStart(0).substr(0, 20));
-    ASSERT_NE(summary, std::string::npos);
-    const std::string summaryLine =
-        session_.screen.substr(summary, session_.screen.find('\n', summary) - summary);
-    EXPECT_EQ(RenderScreen(session_.screen), kOpening + kCountPrompt + kSeedModePrompt +
-                                                 kSeedPrompt + kRunning + "\n\n" + summaryLine +
-                                                 "\n" + kClosing);
-    Close(session_);
+    for (const unsigned short columns : {20, 40, 80}) {
+        session_ = StartUnderPty(kLongRun, {.setup = aTerminal, .columns = columns});
+        WaitForRun(session_);
+        const std::size_t from = session_.screen.size();
+        ASSERT_TRUE(WaitForScreen(session_, "\x1b[K", 10s, from)) << session_.screen;
+        std::this_thread::sleep_for(600ms);  // a few updates
+        Type(session_, "q");
+        PressClosingKey(session_, "k");
+        ASSERT_TRUE(WaitForExit(session_));
+        const std::string& screen = session_.screen;
+        for (std::size_t at = screen.find("\x1b[K", from); at != std::string::npos;
+             at = screen.find("\x1b[K", at + 1)) {
+            const std::size_t start = screen.find_last_of("\r\n", at) + 1;
+            EXPECT_LT(at - start, columns) << screen.substr(start, at - start);
+        }
+        const std::size_t summary = screen.rfind(SummaryStart(0).substr(0, 20));
+        ASSERT_NE(summary, std::string::npos);
+        const std::string summaryLine =
+            screen.substr(summary, screen.find('\n', summary) - summary);
+        const std::string plain = kOpening + kCountPrompt + kSeedModePrompt + kSeedPrompt +
+                                  kRunning + "\n\n" + summaryLine + "\n" + kClosing;
+        EXPECT_EQ(RenderScreen(screen, columns), RenderScreen(plain, columns)) << columns;
+        Close(session_);
+    }
     session_ = StartUnderPty(std::nullopt, {.setup = aTerminal,
                                             .arguments = {"-c", "2", "-n", "2000000000", "-s", "1",
                                                           "--progress", "-o", "lotrix20.txt"}});
-    ASSERT_TRUE(WaitForScreen(session_, "% completato, ", 10s)) << session_.screen;
+    ASSERT_TRUE(WaitForScreen(session_, "% done, ", 10s)) << session_.screen;
     ::kill(session_.pid, SIGINT);
     ASSERT_TRUE(WaitForExit(session_, 20s));
     EXPECT_TRUE(KilledBy(session_.status, SIGINT));

@@ -94,12 +94,18 @@ inline void PressClosingKey(PtySession& session, std::string_view key) {
 
 // The screen a terminal shows for what the program wrote, rows joined by "\n": carriage
 // returns, erasing to the end of the row (ESC [ K) and moves up (ESC [ A) and to a column
-// (ESC [ n G) are followed; everything else is printed where the cursor stands.
-inline std::string RenderScreen(const std::string& written) {
+// (ESC [ n G) are followed; everything else is printed where the cursor stands. With
+// `columns`, a character printed past the last column goes to the next row first, as on
+// a terminal that wide.
+inline std::string RenderScreen(const std::string& written, std::size_t columns = SIZE_MAX) {
     std::vector<std::string> rows(1);
     std::size_t row = 0, column = 0;
     for (std::size_t i = 0; i < written.size(); ++i) {
         const char c = written[i];
+        if (c != '\n' && c != '\r' && c != '\x1b' && column >= columns) {
+            column = 0;
+            if (++row == rows.size()) rows.emplace_back();
+        }
         if (c == '\n') {
             column = 0;
             if (++row == rows.size()) rows.emplace_back();
@@ -111,9 +117,10 @@ inline std::string RenderScreen(const std::string& written) {
                  ++at)
                 n = n * 10 + static_cast<std::size_t>(written[at] - '0');
             if (at == written.size()) break;
+            column = std::min(column, columns - 1);  // a pending wrap ends with the sequence
             if (written[at] == 'K') rows[row].resize(std::min(column, rows[row].size()));
             if (written[at] == 'A') row -= std::min(row, std::max<std::size_t>(n, 1));
-            if (written[at] == 'G') column = std::max<std::size_t>(n, 1) - 1;
+            if (written[at] == 'G') column = std::min(std::max<std::size_t>(n, 1), columns) - 1;
             i = at;
         } else {
             std::string& line = rows[row];

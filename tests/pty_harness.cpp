@@ -116,7 +116,7 @@ PtySession StartUnderPty(const std::optional<std::string>& pipedInput, StartOpti
     if (pipedInput && ::pipe(input) != 0) std::abort();
     int events[2] = {-1, -1}, commands[2] = {-1, -1};
     if (jobControl && (::pipe(events) != 0 || ::pipe(commands) != 0)) std::abort();
-    winsize size{24, 80, 0, 0};
+    winsize size{24, options.columns, 0, 0};
     int slave = -1;
     if (::openpty(&session.master, &slave, nullptr, nullptr, &size) != 0) std::abort();
     ::tcgetattr(slave, &session.initial);  // before the program can change anything
@@ -236,8 +236,11 @@ DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds time
     return RunCommand({}, input, timeout, setup);
 }
 
-DetachedRun RunCommand(const std::vector<std::string>& arguments, const std::string& input,
-                       std::chrono::milliseconds timeout, ChildSetup setup) {
+namespace {
+
+DetachedRun RunReading(const std::vector<std::string>& arguments, const std::string& input,
+                       std::chrono::milliseconds timeout, ChildSetup setup,
+                       std::size_t readAtMost) {
     int in[2], out[2], err[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
     const pid_t pid = ::fork();
@@ -269,6 +272,7 @@ DetachedRun RunCommand(const std::vector<std::string>& arguments, const std::str
         const ssize_t got = ::read(out[0], chunk, sizeof chunk);
         if (got <= 0) break;
         run.output.append(chunk, static_cast<std::size_t>(got));
+        if (run.output.size() >= readAtMost) break;
     }
     ::close(out[0]);
     ::waitpid(pid, &run.status, 0);
@@ -276,6 +280,17 @@ DetachedRun RunCommand(const std::vector<std::string>& arguments, const std::str
         run.errors.append(chunk, static_cast<std::size_t>(got));
     ::close(err[0]);
     return run;
+}
+
+}  // namespace
+
+DetachedRun RunCommand(const std::vector<std::string>& arguments, const std::string& input,
+                       std::chrono::milliseconds timeout, ChildSetup setup) {
+    return RunReading(arguments, input, timeout, setup, SIZE_MAX);
+}
+
+DetachedRun RunIntoShortReader(const std::vector<std::string>& arguments, std::size_t bytes) {
+    return RunReading(arguments, "", 20s, nullptr, bytes);
 }
 
 }  // namespace lotrix::testing

@@ -39,6 +39,7 @@ struct StartOptions {
     bool inBackground = false;  // under job control: the job starts in the background
     ChildSetup setup = nullptr;
     std::vector<std::string> arguments{};  // the program's command line
+    unsigned short columns = 80;           // the terminal's width
 };
 
 // Starts the program in the current directory. With `pipedInput` its standard input is a
@@ -75,5 +76,8 @@ DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds time
 // The same with a command line.
 DetachedRun RunCommand(const std::vector<std::string>& arguments, const std::string& input = "",
                        std::chrono::milliseconds timeout = 20s, ChildSetup setup = nullptr);
+// The same, its standard output read by a reader that stops after `bytes` bytes and goes
+// away, as `head -c` does.
+DetachedRun RunIntoShortReader(const std::vector<std::string>& arguments, std::size_t bytes);
 
 }  // namespace lotrix::testing

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "dialogue/run.hpp"
+#include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
 #include "platform/results_file.hpp"
@@ -25,8 +26,22 @@ int RunBatch(const CommandLine& line) {
     form.numbersOnly = line.numbersOnly;
     form.keysStop = false;
     form.progress = line.progress ? ProgressPlace::standardError : ProgressPlace::none;
+    form.replace = line.replace;
+    form.skip = line.skip;
+    if (settings.seedMode == kSeedFromClock) {
+        settings.seed = tally.start;
+        // Bare numbers hold no seed line: without this the numbers could not be made again.
+        if (line.numbersOnly) ErrorPrint("lotrix20: seed %d\n", settings.seed);
+    }
+    if (settings.seed == kModulus && settings.choice != 1) {
+        ErrorPrint(
+            "lotrix20: warning: seed 2147483647 makes every number of choice %d the "
+            "same\n",
+            settings.choice);
+    }
     const RecordOutcome outcome = WriteRecord(form, settings, tally);
     ReleaseStopRequests();
+    if (outcome == RecordOutcome::writeFailed && FileReaderGone()) EndForGoneReader();
     const char* shownName = toOutput ? "standard output" : form.path;
     if (outcome == RecordOutcome::notOpened) {
         ErrorPrint("lotrix20: cannot open '%s': %s\n", shownName, FileFailureReason());

@@ -16,7 +16,7 @@ namespace lotrix {
 const char* const kUsage =
     "Usage: lotrix20\n"
     "       lotrix20 -c CHOICE -n COUNT (-s SEED | --clock-seed) [-l LOWER -u UPPER]\n"
-    "                [-o FILE] [--numbers-only] [--progress]\n"
+    "                [-o FILE] [--replace] [--numbers-only [--skip K]] [--progress]\n"
     "\n"
     "Without options, asks (in Italian) which generator to use, how many numbers and\n"
     "which seed, and appends a record of the numbers to lotrix20.txt. With options,\n"
@@ -32,17 +32,23 @@ const char* const kUsage =
     "  -l, --lower LOWER    choice 4's lower bound\n"
     "  -u, --upper UPPER    choice 4's upper bound (at most 2147483647 values in all)\n"
     "  -o, --output FILE    append to FILE instead of lotrix20.txt; - for standard output\n"
+    "      --replace        replace the file's contents instead of appending to them\n"
     "      --numbers-only   write the number lines alone\n"
+    "      --skip K         start K numbers into the seed's sequence (with --numbers-only);\n"
+    "                       K from 0 to 18446744073709551615, at no cost\n"
     "      --progress       show progress on standard error when it is a terminal\n"
     "  -h, --help           show this help and exit\n"
     "  -V, --version        show the version and exit\n"
     "\n"
+    "Arguments without any option are ignored: the dialogue runs.\n"
+    "\n"
     "Exit status: 0 when the record is written, 1 when the output cannot be opened or\n"
-    "written, 2 for a wrong command line.\n";
+    "written, 2 for a wrong command line. A reader of standard output that stops early\n"
+    "ends the program quietly, as by SIGPIPE.\n";
 
 namespace {
 
-enum LongOnly : int { kClockSeed = 256, kNumbersOnly, kProgress };
+enum LongOnly : int { kClockSeed = 256, kNumbersOnly, kProgress, kReplace, kSkip };
 
 constexpr option kOptions[] = {
     {"choice", required_argument, nullptr, 'c'},
@@ -54,6 +60,8 @@ constexpr option kOptions[] = {
     {"output", required_argument, nullptr, 'o'},
     {"numbers-only", no_argument, nullptr, kNumbersOnly},
     {"progress", no_argument, nullptr, kProgress},
+    {"replace", no_argument, nullptr, kReplace},
+    {"skip", required_argument, nullptr, kSkip},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -76,6 +84,26 @@ bool ReadWhole(std::string_view text, std::int64_t lowest, std::int64_t highest,
     return true;
 }
 
+// A whole decimal number from 0 to 2^64 - 1, nothing before or after it.
+bool ReadCount64(std::string_view text, std::uint64_t& value) {
+    if (text.empty() || text.size() > 20) return false;
+    std::uint64_t whole = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (whole > (UINT64_MAX - digit) / 10) return false;
+        whole = whole * 10 + digit;
+    }
+    value = whole;
+    return true;
+}
+
+// An option is a word that begins with '-' and has more after it ("-" alone names standard
+// output), or "/?", the Windows way to ask for help.
+bool LooksLikeOption(std::string_view word) {
+    return (word.size() > 1 && word[0] == '-') || word == "/?";
+}
+
 [[gnu::format(printf, 1, 2)]] CommandLine Mistake(const char* format, ...) {
     CommandLine line;
     line.action = CommandAction::mistake;
@@ -90,7 +118,15 @@ bool ReadWhole(std::string_view text, std::int64_t lowest, std::int64_t highest,
 
 CommandLine ReadCommandLine(int argc, char** argv) {
     CommandLine line;
-    if (argc <= 1) return line;
+    bool anyOption = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "/?") {
+            line.action = CommandAction::help;
+            return line;
+        }
+        anyOption = anyOption || LooksLikeOption(argv[i]);
+    }
+    if (!anyOption) return line;  // a file dropped onto the program, a launcher's arguments
     line.action = CommandAction::batch;
     RunSettings& settings = line.settings;
     bool hasChoice = false, hasCount = false, hasLower = false, hasUpper = false;
@@ -160,6 +196,17 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kProgress:
                 line.progress = true;
                 break;
+            case kReplace:
+                line.replace = true;
+                break;
+            case kSkip:
+                if (!ReadCount64(value, line.skip)) {
+                    return Mistake(
+                        "the numbers to skip must be a whole number from 0 to "
+                        "18446744073709551615, not '%s'",
+                        value);
+                }
+                break;
             case ':':
                 return Mistake("option '%s' needs a value", name);
             default:
@@ -169,6 +216,14 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     if (::optind < argc) return Mistake("unexpected argument '%s'", argv[::optind]);
     if (!hasChoice || !hasCount || settings.seedMode == 0) {
         return Mistake("give the choice (-c), the count (-n) and the seed (-s or --clock-seed)");
+    }
+    if (line.skip > 0 && !line.numbersOnly) {
+        return Mistake(
+            "--skip needs --numbers-only: a record's seed line could not say where "
+            "its numbers start");
+    }
+    if (line.replace && line.output != nullptr && std::string_view(line.output) == "-") {
+        return Mistake("--replace needs a file, not standard output");
     }
     const bool asksForBounds = ModeFor(settings.choice).asksForBounds;
     if (!asksForBounds && (hasLower || hasUpper)) {

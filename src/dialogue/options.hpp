@@ -1,9 +1,11 @@
-// The command line. Without arguments the program holds its dialogue; with them it is a
+// The command line. Without options the program holds its dialogue (arguments that are
+// not options, such as a file dropped onto the program, are ignored); with them it is a
 // tool for scripts: --help, --version, or a batch run that writes the record the dialogue
 // would write for the same entries, without asking anything.
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "dialogue/settings.hpp"
 
@@ -17,6 +19,8 @@ struct CommandLine {
     const char* output = nullptr;  // nullptr: the default results file; "-": standard output
     bool numbersOnly = false;
     bool progress = false;
+    bool replace = false;             // the output file is emptied first instead of appended to
+    std::uint64_t skip = 0;           // numbers of the seed's sequence passed over before the first
     std::array<char, 160> mistake{};  // what is wrong, for CommandAction::mistake
 };
 

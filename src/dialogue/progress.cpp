@@ -1,5 +1,6 @@
 #include "dialogue/progress.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string_view>
@@ -12,23 +13,25 @@ namespace {
 
 constexpr std::int64_t kFirstShowMs = 1000;
 constexpr std::int64_t kUpdateEveryMs = 250;
-// Where the cursor stands after the running message: the column after its last line,
-// "premi un tasto qualsiasi qualora volessi interrompere il calcolo... ".
-constexpr int kPromptColumn = 68;
+// Where the cursor stands after the running message: its last line,
+// "premi un tasto qualsiasi qualora volessi interrompere il calcolo... ", is this long.
+constexpr int kPromptLength = 68;
 
 ProgressPlace g_place = ProgressPlace::none;
 std::int32_t g_count = 0;
 std::int64_t g_startMs = 0;
 std::int64_t g_nextMs = 0;
 bool g_shown = false;
+int g_columns = 0;  // the terminal's width when the line was last shown; 0: unknown
+
+ConsoleStream StreamOf(ProgressPlace place) {
+    return place == ProgressPlace::belowPrompt ? ConsoleStream::output : ConsoleStream::error;
+}
 
 // Where the lines go, if anywhere: only a terminal that takes cursor movements.
 ProgressPlace Settle(ProgressPlace place) {
     if (place == ProgressPlace::none) return place;
-    return TakesCursorMoves(place == ProgressPlace::belowPrompt ? ConsoleStream::output
-                                                                : ConsoleStream::error)
-               ? place
-               : ProgressPlace::none;
+    return TakesCursorMoves(StreamOf(place)) ? place : ProgressPlace::none;
 }
 
 void Write(std::string_view text) {
@@ -39,30 +42,42 @@ void Write(std::string_view text) {
     }
 }
 
-// "37% completato, 123456789 numeri scritti, mancano circa 1:05"
-void Show(std::int32_t done, std::int64_t elapsedMs) {
-    const std::int64_t leftSeconds = done > 0 ? elapsedMs * (g_count - done) / done / 1000 : 0;
-    const auto percent = static_cast<int>(std::int64_t{done} * 100 / g_count);
-    std::array<char, 160> line;
-    int length = 0;
-    // Move to the line's start (the first time below the prompt), write, erase the rest.
-    const char* start = g_shown || g_place == ProgressPlace::standardError ? "\r" : "\n";
-    if (leftSeconds >= 3600) {
-        length = std::snprintf(line.data(), line.size(),
-                               "%s%d%% completato, %d numeri scritti, mancano circa "
-                               "%lld:%02lld:%02lld\x1b[K",
-                               start, percent, done, static_cast<long long>(leftSeconds / 3600),
-                               static_cast<long long>(leftSeconds / 60 % 60),
-                               static_cast<long long>(leftSeconds % 60));
-    } else {
-        length = std::snprintf(line.data(), line.size(),
-                               "%s%d%% completato, %d numeri scritti, mancano circa "
-                               "%lld:%02lld\x1b[K",
-                               start, percent, done, static_cast<long long>(leftSeconds / 60),
-                               static_cast<long long>(leftSeconds % 60));
-    }
-    Write({line.data(), static_cast<std::size_t>(length)});
+// Shows `text` as the line: from the line's start (the first time below the prompt), cut
+// to one column less than the terminal has now, so that it never wraps, then the rest of
+// the row erased.
+void ShowLine(std::string_view text) {
+    g_columns = TerminalColumns(StreamOf(g_place));
+    if (g_columns > 1) text = text.substr(0, std::min<std::size_t>(text.size(), g_columns - 1));
+    Write(g_shown || g_place == ProgressPlace::standardError ? "\r" : "\n");
+    Write(text);
+    Write("\x1b[K");
     g_shown = true;
+}
+
+// "37% completato, 123456789 numeri scritti, mancano circa 1:05" below the dialogue's
+// prompt; in batch mode, whose messages are English, "37% done, 123456789 numbers
+// written, about 1:05 left".
+void Show(std::int32_t done, std::int64_t elapsedMs) {
+    const std::int64_t left = done > 0 ? elapsedMs * (g_count - done) / done / 1000 : 0;
+    const auto percent = static_cast<int>(std::int64_t{done} * 100 / g_count);
+    std::array<char, 32> time;
+    if (left >= 3600) {
+        std::snprintf(time.data(), time.size(), "%lld:%02lld:%02lld",
+                      static_cast<long long>(left / 3600), static_cast<long long>(left / 60 % 60),
+                      static_cast<long long>(left % 60));
+    } else {
+        std::snprintf(time.data(), time.size(), "%lld:%02lld", static_cast<long long>(left / 60),
+                      static_cast<long long>(left % 60));
+    }
+    std::array<char, 160> line;
+    const int length = g_place == ProgressPlace::belowPrompt
+                           ? std::snprintf(line.data(), line.size(),
+                                           "%d%% completato, %d numeri scritti, mancano circa %s",
+                                           percent, done, time.data())
+                           : std::snprintf(line.data(), line.size(),
+                                           "%d%% done, %d numbers written, about %s left", percent,
+                                           done, time.data());
+    ShowLine({line.data(), static_cast<std::size_t>(length)});
 }
 
 }  // namespace
@@ -88,23 +103,29 @@ void ShowWaitingForFile(ProgressPlace place, const char* file) {
     g_shown = false;
     g_place = Settle(place);
     if (g_place == ProgressPlace::belowPrompt) {
-        Write("\nattendo che un altro calcolo finisca di scrivere nel file ''lotrix20.txt''...");
+        ShowLine("attendo che un altro calcolo finisca di scrivere nel file ''lotrix20.txt''...");
     } else if (g_place == ProgressPlace::standardError) {
-        Write("\rlotrix20: waiting for another run to finish writing '");
-        Write(file);
-        Write("'\x1b[K");
+        std::array<char, 512> line;
+        const int length =
+            std::snprintf(line.data(), line.size(),
+                          "lotrix20: waiting for another run to finish writing '%s'", file);
+        ShowLine({line.data(),
+                  std::min<std::size_t>(static_cast<std::size_t>(length), line.size() - 1)});
     }
-    g_shown = g_place != ProgressPlace::none;
 }
 
 void EndProgress() {
     if (g_shown) {
-        // Erase the line; below the prompt, go back up to where the prompt left the cursor.
+        // Erase the line; below the prompt, go back up to where the prompt left the cursor:
+        // on a narrow terminal the prompt wrapped, and its last row holds what was left.
         std::array<char, 32> back;
-        const int length = g_place == ProgressPlace::belowPrompt
-                               ? std::snprintf(back.data(), back.size(), "\r\x1b[K\x1b[A\x1b[%dG",
-                                               kPromptColumn + 1)
-                               : std::snprintf(back.data(), back.size(), "\r\x1b[K");
+        int column = kPromptLength + 1;
+        if (g_columns > 0)
+            column = kPromptLength % g_columns == 0 ? g_columns : kPromptLength % g_columns + 1;
+        const int length =
+            g_place == ProgressPlace::belowPrompt
+                ? std::snprintf(back.data(), back.size(), "\r\x1b[K\x1b[A\x1b[%dG", column)
+                : std::snprintf(back.data(), back.size(), "\r\x1b[K");
         Write({back.data(), static_cast<std::size_t>(length)});
     }
     g_shown = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dialogue/record.hpp"
+#include "generators/compat.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/results_file.hpp"
@@ -31,7 +32,7 @@ bool StopRequested() {
 // A key taken meanwhile stops this run before its first number; a stop request ends the
 // wait with nothing written (false).
 bool WaitForResultsFile(const RecordForm& form, bool& stoppedByKey) {
-    if (TakeResultsFile()) return true;
+    if (TakeResultsFile(form.replace)) return true;
     ShowWaitingForFile(form.keysStop ? ProgressPlace::belowPrompt : ProgressPlace::standardError,
                        form.path);
     bool taken = false;
@@ -41,7 +42,7 @@ bool WaitForResultsFile(const RecordForm& form, bool& stoppedByKey) {
             stoppedByKey = true;
         }
         PauseBeforeAskingAgain();
-        taken = TakeResultsFile();
+        taken = TakeResultsFile(form.replace);
     }
     EndProgress();
     return taken;
@@ -66,6 +67,10 @@ RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTall
         WriteHeader(mode, settings.lower, settings.upper);
     }
     if (mode.startAction != nullptr) mode.startAction(settings);
+    if (form.skip > 0) {
+        g_minimalStandardState = MinimalStandardJump(g_minimalStandardState, form.skip);
+        g_compatState = CompatJump(g_compatState, form.skip);
+    }
 
     const std::int32_t count = stoppedByKey ? 0 : std::min(settings.count, form.countCeiling);
     BeginProgress(form.progress, count);

@@ -20,6 +20,8 @@ struct RecordForm {
     bool numbersOnly = false;             // the number lines alone: no seed line, header or summary
     bool keysStop = true;                 // a key on the terminal stops the run
     ProgressPlace progress = ProgressPlace::none;
+    bool replace = false;    // the file is emptied (under its lock) before the record
+    std::uint64_t skip = 0;  // numbers of the sequence passed over before the first written
     std::int32_t countCeiling = INT32_MAX;  // the fuzzer keeps its runs short
 };
 

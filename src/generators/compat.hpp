@@ -20,6 +20,18 @@ void SeedCompat(std::uint32_t seed);
     return static_cast<std::int32_t>((state >> 16) & 0x7FFFu);
 }
 
+// The state `steps` steps after s: the step x -> a x + c composed with itself by
+// squaring, modulo 2^32.
+[[nodiscard]] constexpr std::uint32_t CompatJump(std::uint32_t s, std::uint64_t steps) {
+    std::uint32_t multiplier = 214013u, increment = 2531011u;  // the step, then its squares
+    for (; steps != 0; steps >>= 1) {
+        if ((steps & 1) != 0) s = s * multiplier + increment;
+        increment = increment * multiplier + increment;
+        multiplier = multiplier * multiplier;
+    }
+    return s;
+}
+
 inline std::int32_t NextCompat() {
     g_compatState = CompatAdvance(g_compatState);
     return CompatValue(g_compatState);

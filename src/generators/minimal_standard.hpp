@@ -46,6 +46,19 @@ void SeedMinimalStandard(std::int32_t seed);
     return s >= 0 ? MinimalStandardStepFast(s) : MinimalStandardStep(s);
 }
 
+// The state `steps` steps after s, at the cost of about 2 log2(steps) multiplications:
+// one step as defined (it brings any state into 0..2^31-2), then s * 16807^(steps - 1).
+[[nodiscard]] constexpr std::int32_t MinimalStandardJump(std::int32_t s, std::uint64_t steps) {
+    if (steps == 0) return s;
+    auto state = static_cast<std::uint32_t>(MinimalStandardAdvance(s));
+    std::uint32_t power = static_cast<std::uint32_t>(kMultiplier);
+    for (std::uint64_t left = steps - 1; left != 0; left >>= 1) {
+        if ((left & 1) != 0) state = MultiplyModulo(state, power);
+        power = MultiplyModulo(power, power);
+    }
+    return static_cast<std::int32_t>(state);
+}
+
 // Advances the state one step and returns the new state.
 inline std::int32_t NextMinimalStandard() {
     g_minimalStandardState = MinimalStandardAdvance(g_minimalStandardState);

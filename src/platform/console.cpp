@@ -158,6 +158,11 @@ bool TakesCursorMoves(ConsoleStream stream) {
                                                                     : system::Stream::error);
 }
 
+int TerminalColumns(ConsoleStream stream) {
+    return system::TerminalColumns(stream == ConsoleStream::output ? system::Stream::output
+                                                                   : system::Stream::error);
+}
+
 void ConsoleFlush() {
     if (g_outUsed == 0) return;
     (void)system::WriteStandardOutput(g_outBuffer.data(), g_outUsed);

@@ -44,6 +44,9 @@ void ErrorWrite(std::string_view text);
 // needs? Only a terminal (or a console that takes ANSI sequences) does.
 enum class ConsoleStream { output, error };
 [[nodiscard]] bool TakesCursorMoves(ConsoleStream stream);
+// How many columns that terminal has now (it may be resized while the program runs); 0
+// when unknown.
+[[nodiscard]] int TerminalColumns(ConsoleStream stream);
 
 // One decimal integer: blanks skipped, an optional sign, digits accumulated modulo 2^32.
 ReadOutcome ReadInteger(std::int32_t& target);

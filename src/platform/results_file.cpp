@@ -45,9 +45,10 @@ bool OpenAppend(const char* name) {
     return g_open;
 }
 
-bool TakeResultsFile() {
+bool TakeResultsFile(bool emptyFirst) {
     if (!g_open) return true;
     if (!system::TryLockResultsFile(g_name)) return false;
+    if (emptyFirst) system::EmptyResultsFile(g_name);
     if (!system::ResultsFileEndsWithLineEnd(g_name)) {
         std::memcpy(g_buffer.data(), kLineEnd.data(), kLineEnd.size());  // the buffer is empty
         g_used = kLineEnd.size();
@@ -94,6 +95,10 @@ const char* FileFailureReason() {
 
 bool FileFailed() {
     return g_failed;
+}
+
+bool FileReaderGone() {
+    return g_failed && system::ResultsReaderGone();
 }
 
 FileSpan FileFreeSpace(std::size_t atLeast) {

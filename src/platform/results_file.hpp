@@ -26,9 +26,10 @@ struct FileSpan {
 // False when the file cannot be opened; nothing is written then. nullptr: the records go
 // to standard output.
 [[nodiscard]] bool OpenAppend(const char* name);
-// Takes the opened file for one record: its lock, then a line end first if the file ends
-// in a torn line. False, at once, while another run holds the lock; ask again later.
-[[nodiscard]] bool TakeResultsFile();
+// Takes the opened file for one record: its lock, then (with `emptyFirst`, a file only)
+// its contents removed, then a line end first if the file ends in a torn line. False, at
+// once, while another run holds the lock; ask again later.
+[[nodiscard]] bool TakeResultsFile(bool emptyFirst = false);
 // A short wait before asking TakeResultsFile again (a signal may cut it short).
 void PauseBeforeAskingAgain();
 // After the record's last FileFlush: the next run may write.
@@ -46,5 +47,8 @@ void FileCommit(char* newEnd);
 // Writes out every complete line gathered; false when a write has failed.
 bool FileFlush();
 [[nodiscard]] bool FileFailed();
+// Did the last write fail because the output is a pipe whose reader has gone (a `head`
+// that has read enough)?
+[[nodiscard]] bool FileReaderGone();
 
 }  // namespace lotrix

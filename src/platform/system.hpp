@@ -23,6 +23,9 @@ enum class Stream { output, error };
 // line and moving up and across), so that a line of progress can be shown and taken away?
 [[nodiscard]] bool TakesCursorMoves(Stream stream);
 
+// How many columns the terminal or console behind the stream has now; 0 when unknown.
+[[nodiscard]] int TerminalColumns(Stream stream);
+
 // What a read of standard input brought: some bytes, the end of input for good, or (on a
 // console, a line that begins with the end-of-file key) the end of this read only.
 struct InputRead {
@@ -55,6 +58,11 @@ void UnlockResultsFile();
 
 // Waits a little while another run holds the lock; a signal may end the wait early.
 void Pause(int milliseconds);
+
+// Removes what a regular results file holds, under the lock (pipes and devices are left).
+void EmptyResultsFile(const char* name);
+// Did the last write fail because the results go to a pipe whose reader has closed it?
+[[nodiscard]] bool ResultsReaderGone();
 
 // The system's words for why the last open or write of the results file failed.
 [[nodiscard]] const char* ResultsFileFailure();

@@ -71,6 +71,10 @@ void ReleaseStopRequests();
 // terminal.
 [[noreturn]] void EndByStopRequest(StopRequest request);
 
+// The reader of the program's output has gone (a pipe into `head`): ends the process
+// quietly, as filters end then: on Linux by SIGPIPE, on Windows with status 0.
+[[noreturn]] void EndForGoneReader();
+
 // Tests and the fuzzer run the dialogue as if there were no terminal.
 void TerminalDisable();
 

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -64,6 +65,12 @@ bool TakesCursorMoves(Stream stream) {
     const char* terminal = std::getenv("TERM");
     return ::isatty(stream == Stream::output ? STDOUT_FILENO : STDERR_FILENO) != 0 &&
            terminal != nullptr && std::strcmp(terminal, "dumb") != 0;
+}
+
+int TerminalColumns(Stream stream) {
+    winsize size{};
+    const int fd = stream == Stream::output ? STDOUT_FILENO : STDERR_FILENO;
+    return ::ioctl(fd, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
 InputRead ReadStandardInput(char* buffer, std::size_t size) {
@@ -161,6 +168,16 @@ void UnlockResultsFile() {
 void Pause(int milliseconds) {
     const timespec wait{milliseconds / 1000, (milliseconds % 1000) * 1'000'000L};
     ::nanosleep(&wait, nullptr);
+}
+
+void EmptyResultsFile(const char*) {
+    struct stat file {};
+    if (::fstat(g_results, &file) != 0 || !S_ISREG(file.st_mode)) return;
+    if (::ftruncate(g_results, 0) != 0) return;  // kept as it was: the record is appended
+}
+
+bool ResultsReaderGone() {
+    return g_resultsErrno == EPIPE;
 }
 
 const char* ResultsFileFailure() {

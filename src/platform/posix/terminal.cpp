@@ -414,6 +414,10 @@ void EndByStopRequest(StopRequest request) {
     EndBySignal(SignalFor(request));
 }
 
+void EndForGoneReader() {
+    EndBySignal(SIGPIPE);  // ignored while the record was written, so a write could fail
+}
+
 void TerminalDisable() {
     if (g_tty >= 0) ::close(g_tty);
     g_tty = kNoTerminal;

@@ -35,7 +35,7 @@ bool IsConsole(HANDLE handle) {
     return ::GetFileType(handle) == FILE_TYPE_CHAR && ::GetConsoleMode(handle, &mode) != 0;
 }
 
-HANDLE OpenForReading(const char* name, DWORD access) {
+HANDLE OpenAnotherHandle(const char* name, DWORD access) {
     return ::CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -81,6 +81,14 @@ bool TakesCursorMoves(Stream stream) {
            ::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+int TerminalColumns(Stream stream) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    const HANDLE handle =
+        ::GetStdHandle(stream == Stream::output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    if (!::GetConsoleScreenBufferInfo(handle, &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 InputRead ReadStandardInput(char* buffer, std::size_t size) {
     const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
     DWORD got = 0;
@@ -117,7 +125,7 @@ bool OpenResultsFile(const char* name) {
 // may be under way, so only an end that stays put is taken as torn.
 bool ResultsFileEndsWithLineEnd(const char* name) {
     if (name == nullptr || ::GetFileType(g_results) != FILE_TYPE_DISK) return true;
-    const HANDLE file = OpenForReading(name, GENERIC_READ);
+    const HANDLE file = OpenAnotherHandle(name, GENERIC_READ);
     if (file == INVALID_HANDLE_VALUE) return true;
     bool endsWell = true;
     for (int look = 0; look < 3; ++look) {
@@ -152,7 +160,7 @@ std::size_t AppendToResultsFile(const char* data, std::size_t size) {
 void TakeBackFromResultsFile(const char* name, const char* data, std::size_t bytes) {
     std::array<char, 64> tail;
     if (name == nullptr || bytes == 0 || bytes > tail.size()) return;
-    const HANDLE file = OpenForReading(name, GENERIC_READ | GENERIC_WRITE);
+    const HANDLE file = OpenAnotherHandle(name, GENERIC_READ | GENERIC_WRITE);
     if (file == INVALID_HANDLE_VALUE) return;
     const LONGLONG size = SizeOf(file);
     const auto count = static_cast<LONGLONG>(bytes);
@@ -168,7 +176,7 @@ void TakeBackFromResultsFile(const char* name, const char* data, std::size_t byt
 bool TryLockResultsFile(const char* name) {
     if (g_lock != INVALID_HANDLE_VALUE) return true;
     if (name == nullptr || ::GetFileType(g_results) != FILE_TYPE_DISK) return true;
-    const HANDLE lock = OpenForReading(name, GENERIC_READ);
+    const HANDLE lock = OpenAnotherHandle(name, GENERIC_READ);
     if (lock == INVALID_HANDLE_VALUE) return true;  // nothing to lock with: written as before
     OVERLAPPED at{};
     at.Offset = kLockOffsetLow;
@@ -191,6 +199,20 @@ void UnlockResultsFile() {
 
 void Pause(int milliseconds) {
     ::Sleep(static_cast<DWORD>(milliseconds));
+}
+
+// The appending handle may not cut the file, so a handle of its own does.
+void EmptyResultsFile(const char* name) {
+    if (name == nullptr || ::GetFileType(g_results) != FILE_TYPE_DISK) return;
+    const HANDLE file = OpenAnotherHandle(name, GENERIC_WRITE);
+    if (file == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER start{};
+    if (::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) ::SetEndOfFile(file);
+    ::CloseHandle(file);
+}
+
+bool ResultsReaderGone() {
+    return g_resultsError == ERROR_BROKEN_PIPE || g_resultsError == ERROR_NO_DATA;
 }
 
 const char* ResultsFileFailure() {

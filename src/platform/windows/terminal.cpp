@@ -220,6 +220,11 @@ void EndByStopRequest(StopRequest) {
     ::ExitProcess(kStoppedExitCode);
 }
 
+void EndForGoneReader() {
+    RestoreUserMode();
+    ::ExitProcess(0);
+}
+
 void TerminalDisable() {
     g_keyboard.store(INVALID_HANDLE_VALUE);
     g_pendingCode = -1;
