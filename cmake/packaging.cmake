@@ -1,21 +1,18 @@
-# Installation and packages: on Linux a prefix with the program, its manual page and the
-# README, and a Debian package (cpack -G DEB in the build folder); on Windows a ZIP archive
-# with the program, the README and the manual as text (cpack in the build folder).
+# Installation and packages: on Linux a prefix with the program, its manual page, the
+# README and the quality report, and a Debian package (cpack -G DEB in the build folder);
+# on Windows a ZIP archive with the program, the README, the licence and a manual written
+# for Windows, all with CR LF line ends (cpack in the build folder).
 include(GNUInstallDirs)
 if(WIN32)
+  # The texts as Windows keeps them: CR LF line ends, names a double click opens.
+  foreach(pair "README.md|README.md" "LICENSE|LICENSE.txt" "doc/lotrix20-windows.txt|MANUAL.txt")
+    string(REPLACE "|" ";" pair "${pair}")
+    list(GET pair 0 source)
+    list(GET pair 1 shipped)
+    configure_file(${source} ${PROJECT_BINARY_DIR}/zip/${shipped} @ONLY NEWLINE_STYLE CRLF)
+    install(FILES ${PROJECT_BINARY_DIR}/zip/${shipped} DESTINATION .)
+  endforeach()
   install(TARGETS lotrix20 RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION .)
-  find_program(LOTRIX_GROFF groff)
-  if(LOTRIX_GROFF)
-    add_custom_command(
-      OUTPUT ${PROJECT_BINARY_DIR}/MANUAL.txt
-      COMMAND ${LOTRIX_GROFF} -man -Tascii -P-cbou ${PROJECT_SOURCE_DIR}/doc/lotrix20.1
-              > ${PROJECT_BINARY_DIR}/MANUAL.txt
-      DEPENDS ${PROJECT_SOURCE_DIR}/doc/lotrix20.1
-      COMMENT "The manual as text")
-    add_custom_target(manual_text ALL DEPENDS ${PROJECT_BINARY_DIR}/MANUAL.txt)
-    install(FILES ${PROJECT_BINARY_DIR}/MANUAL.txt DESTINATION .)
-  endif()
   set(CPACK_GENERATOR ZIP)
   set(CPACK_STRIP_FILES ON)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -46,8 +43,12 @@ install(TARGETS lotrix20 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_BINARY_DIR}/lotrix20.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md packaging/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The quality report where the installed README's link finds it.
+install(FILES doc/quality.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc)
+install(DIRECTORY doc/quality DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc FILES_MATCHING PATTERN "*.png")
+# lintian's overrides concern the Debian package alone: not in a plain install.
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME lotrix20)
+        RENAME lotrix20 COMPONENT debian EXCLUDE_FROM_ALL)
 install(FILES packaging/lotrix20.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lotrix20)
 
@@ -72,4 +73,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)  # one package, with the Debian-only component in it
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_COMPONENTS_ALL Unspecified debian)
 include(CPack)

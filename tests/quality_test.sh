@@ -1,5 +1,6 @@
 #!/bin/sh
-# The quality report's script on a small count: every picture and a table per choice.
+# The quality report's script on a small count: every picture, the summary, a chi-square
+# and a table per choice.
 # Usage: quality_test.sh LOTRIX20
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,4 +16,6 @@ done
 rows=$(grep -cE '^\| sts_monobit \| 1 \| [0-9.]+ \| (PASSED|WEAK|FAILED) \|$' "$out/quality.md")
 [ "$rows" = 4 ] || { echo "expected a battery table per choice, found $rows rows"; exit 1; }
 grep -q '^| 65536 | 32767 | 32768 |' "$out/quality.md" || { echo "no table of choice 4's spread"; exit 1; }
+grep -q '^| 4 | 2^31 - 2 | .* PASSED, ' "$out/quality.md" || { echo "no summary of the four choices"; exit 1; }
+grep -q '^Histogram: chi-square [0-9.]* over the 100 bins' "$out/quality.md" || { echo "no chi-square"; exit 1; }
 echo "the report's pictures and tables are made"

@@ -67,6 +67,10 @@ plot_choice() {
         printf "%g %d %g %g\n", (from + to) / 2, hits[b], expected, 2 * sqrt(expected * (1 - share))
       }
     }' "$work/numbers" >"$work/bins"
+  # The fit over all bins: chi-square (99 degrees of freedom) and the bins outside 2 sigma.
+  awk '{ chi += ($2 - $3) ^ 2 / $3; if ($2 < $3 - $4 || $2 > $3 + $4) out++ }
+    END { printf "chi-square %.1f over the 100 bins (99 degrees of freedom: 73.4 to 128.4 in 95%% of samples); %d bins outside the band\n", chi, out }' \
+    "$work/bins" >"$work/fit$choice"
   awk 'NR > 1 && NR <= 200001 { print previous, $1 } { previous = $1 }' "$work/numbers" >"$work/pairs"
   gnuplot <<GNUPLOT
 set terminal pngcairo size 900,420 font ",10"
@@ -130,7 +134,7 @@ for choice in 1 2 3 4; do
 done
 plot_zoom 1 "-c 1" 16 "Choice 1: successive pairs with x_i below 16, from the first $zoom"
 plot_zoom 2 "-c 2" 0.0012 "Choice 2: successive pairs with x_i below 0.0012: the lines of the lattice"
-plot_zoom 3 "-c 3" 2560000 "Choice 3: successive pairs with x_i below 2560000: the lines of 16807 x mod (2^31-1)"
+plot_zoom 3 "-c 3" 2560000 "Choice 3: successive pairs with x_i below 2560000: the lines of 16807 x mod (2^{31} - 1)"
 plot_zoom 4 "-c 4 -l 0 -u 2147483646" 2560000 "Choice 4 (bounds 0 to 2147483646): the same lattice"
 [ -z "${PICTURES_ONLY:-}" ] || exit 0
 
@@ -171,6 +175,23 @@ table() {  # table CHOICE
 cat >"$out/quality.md" <<DOC
 # How good are the numbers?
 
+**None of the four is for security or for draws with money at stake.** Each is a linear
+congruential generator: a few consecutive numbers give away its state, and from then on
+every number to come; and a clock seed is the current second, which anyone can guess
+within a few thousand tries. Use them for simulations, games, sampling and tests, where
+being reproducible is the point.
+
+| choice | period | bits that carry information | dieharder | good for | not for |
+|---|---|---|---|---|---|
+| 1 | 2^32 numbers (the parity repeats every 2^17) | 15 per number | $(summary 1) | the previous version's files, small simulations | more than 15 bits, long runs |
+| 2 | 2^31 - 2 | 31 (about nine digits; the digits past the tenth are not random) | $(summary 2) | simulation inputs in (0, 1) | fine resolution, long simulations |
+| 3 | 2^31 - 2 | 31 | $(summary 3) | reproducible simulations, checks against published values | long simulations, lattice-sensitive work |
+| 4 | 2^31 - 2 | at most log2(width); slightly uneven unless the width divides 2^31 - 1 | $(summary 4) | dice, sampling from a range | widths from 2^30 + 1 (some values twice as likely) |
+
+Choices 2, 3 and 4 come from one generator and seed: choice 2's bits, floor(x * 2^31),
+are choice 3's steps again, so their battery tables below are expected to be identical;
+choice 4's 16 bits are the top of the same steps. Only choice 1 has a generator of its own.
+
 Made by \`tools/quality.sh\` (run it again and every picture and number here comes back the
 same): the program's batch mode makes the numbers (\`lotrix20 -c CHOICE ... -s $seed
 --numbers-only -o -\`); gnuplot draws them; dieharder, the field's standard battery, and
@@ -186,6 +207,20 @@ tests run are dieharder's \`-d $tests\` with their default sample sizes.
 Its verdict is PASSED, WEAK (a p-value below 0.005 or above 0.995, which one test in a
 hundred shows by chance) or FAILED (below 0.000001 or above 0.999999).
 
+Each histogram shows, per bin, the count expected and a band of two standard deviations
+around it: a bin falls outside that band about one time in twenty by chance, so about 5
+of the 100 bins are expected outside. The chi-square over all bins, under each histogram,
+is the one number that judges the whole fit.
+
+The one test that fails, Marsaglia and Tsang's GCD test (choices 2 and 3), runs Euclid's
+algorithm on pairs of consecutive 32-bit words and compares how many steps it takes, and
+the greatest common divisors it finds, with their laws for random words. Each number of
+the minimal-standard generator is 16807 times the previous one modulo 2^31 - 1, a small
+multiplier, so consecutive words are tied by a simple linear relation and Euclid's algorithm follows
+paths that random words seldom take: the count of steps is off, and the test sees it in
+every sample. A larger, better-chosen multiplier (48271, or a 64-bit generator) would
+pass; the recorded files fix this one.
+
 ## Choice 1: integers 0 to 32767, the previous version's generator
 
 state = state × 214013 + 2531011 mod 2^32, and the number is bits 16 to 30 of the state.
@@ -194,7 +229,7 @@ state = state × 214013 + 2531011 mod 2^32, and the number is bits 16 to 30 of t
 ![Choice 1 successive pairs](quality/choice1-pairs.png)
 ![Choice 1 lattice](quality/choice1-lattice.png)
 
-dieharder: $(summary 1). ent: $(cat "$work/ent1").
+Histogram: $(cat "$work/fit1"). dieharder: $(summary 1). ent: $(cat "$work/ent1").
 
 $(table 1)
 
@@ -216,7 +251,7 @@ One step r of the minimal-standard generator (choice 3) times K, the double near
 ![Choice 2 successive pairs](quality/choice2-pairs.png)
 ![Choice 2 lattice](quality/choice2-lattice.png)
 
-dieharder: $(summary 2). ent: $(cat "$work/ent2").
+Histogram: $(cat "$work/fit2"). dieharder: $(summary 2). ent: $(cat "$work/ent2").
 
 $(table 2)
 
@@ -236,7 +271,7 @@ state = 16807 × state mod (2^31 - 1) (Park and Miller).
 ![Choice 3 successive pairs](quality/choice3-pairs.png)
 ![Choice 3 lattice](quality/choice3-lattice.png)
 
-dieharder: $(summary 3). ent: $(cat "$work/ent3").
+Histogram: $(cat "$work/fit3"). dieharder: $(summary 3). ent: $(cat "$work/ent3").
 
 $(table 3)
 
@@ -258,7 +293,7 @@ pictures use the bounds 1 and 100, the battery 0 and 65535.
 ![Choice 4 successive pairs](quality/choice4-pairs.png)
 ![Choice 4 lattice](quality/choice4-lattice.png)
 
-dieharder: $(summary 4). ent: $(cat "$work/ent4").
+Histogram: $(cat "$work/fit4"). dieharder: $(summary 4). ent: $(cat "$work/ent4").
 
 $(table 4)
 
