@@ -69,12 +69,13 @@ inline bool WaitForKeyMode(PtySession& session, KeyMode mode,
 }
 
 // Waits until a run is under way, reading keys, and has written numbers: into a results
-// file, until its first block has reached it; into a device, which shows nothing, a while.
+// file, until its first block has reached it; into a device, which shows nothing, a while
+// (long enough under an emulator too).
 inline void WaitForRun(PtySession& session) {
     ASSERT_TRUE(WaitForScreen(session, kRunning)) << session.screen;
     ASSERT_TRUE(WaitForKeyMode(session, KeyMode::run));
     if (!std::filesystem::is_regular_file("lotrix20.txt")) {
-        std::this_thread::sleep_for(20ms);
+        std::this_thread::sleep_for(100ms);
         return;
     }
     const auto deadline = std::chrono::steady_clock::now() + 10s;

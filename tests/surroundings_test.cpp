@@ -131,6 +131,7 @@ TEST_F(Surroundings, ARunStartedInTheBackgroundTakesTheTerminalWhenBroughtToTheF
     std::filesystem::create_symlink("/dev/null", "lotrix20.txt");
     session_ = StartUnderPty(kLongRun, {.jobControl = true, .inBackground = true});
     ASSERT_TRUE(WaitForScreen(session_, kRunning));
+    std::this_thread::sleep_for(100ms);  // numbers are being written, in the background
     EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
     ContinueJob(session_, JobCommand::toForeground);  // as bash's fg: no SIGCONT
     StopTheRunWithAKeyAndClose(session_);
