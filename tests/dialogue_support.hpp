@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "dialogue/dialogue.hpp"
-#include "line_end.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
+#include "platform/line_end.hpp"
 #include "platform/terminal.hpp"
 #include "temp_dir.hpp"
 

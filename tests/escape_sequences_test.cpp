@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "escape_sequences.hpp"
+#include "platform/posix/escape_sequences.hpp"
 
 namespace lotrix {
 namespace {

@@ -1,6 +1,8 @@
-// Each path of the rows against its scalar twin, byte for byte: the digit
-// writer on every 32-bit magnitude, and long streams of each row. A path the processor
-// lacks is never chosen, and its tests say so and skip.
+// Each path of the rows against its scalar twin, byte for byte, for both line ends: the
+// digit writer on every 32-bit magnitude, long streams of each row, and the run's batch
+// makers handing over between path and twin. A path the processor lacks is never chosen,
+// and its tests say so and skip. Built twice: sampled for every day, and with every
+// magnitude and 20,000,000-line streams under the ctest label "exhaustive".
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,20 +13,26 @@
 #include <string_view>
 #include <vector>
 
-#include "dialogue/modes.hpp"
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"
 #include "generators/fast_lines.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
+#include "generators/rows.hpp"
 #include "generators/unit_real.hpp"
 #include "real_oracle.hpp"
 
 namespace lotrix {
+
+// ctest shows each instance by its path's name, not by an address.
+void PrintTo(const FastLines* path, std::ostream* out) {
+    *out << path->name;
+}
+
 namespace {
 
-// Sanitized and unoptimised builds check a sample; the others every value.
-#if defined(NDEBUG)
+// The exhaustive build checks every value, but where unoptimised; the others a sample.
+#if defined(LOTRIX_EXHAUSTIVE) && defined(NDEBUG)
 constexpr std::uint64_t kStride = 1;
 constexpr std::int32_t kStreamLines = 20'000'000;
 #else
@@ -32,31 +40,33 @@ constexpr std::uint64_t kStride = 9973;
 constexpr std::int32_t kStreamLines = 200'000;
 #endif
 
+constexpr std::string_view kLineEnds[] = {"\n", "\r\n"};
+
 class FastLinesTest : public ::testing::TestWithParam<const FastLines*> {
   protected:
     void SetUp() override {
-        if (GetParam()->minimalStandard == nullptr || !GetParam()->runsHere())
-            GTEST_SKIP() << "no " << GetParam()->name << " here";
+        if (!RunsHere(*GetParam())) GTEST_SKIP() << "no " << GetParam()->name << " here";
     }
     const FastLines& path = *GetParam();
 };
 
 INSTANTIATE_TEST_SUITE_P(EachPath, FastLinesTest, ::testing::ValuesIn(kFastPaths),
                          [](const auto& info) {
-                             return info.param->lanes == 16  ? "Avx512"
-                                    : info.param->lanes == 8 ? "Avx2"
-                                                             : "ScalarLanes";
+                             std::string name = info.param->name;
+                             std::erase(name, '-');
+                             return name;
                          });
 
 TEST_P(FastLinesTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
-    if (&path == &kScalarLines) GTEST_SKIP() << "its digits are the scalar writer's own";
+    if (&path == &kPortableLines) GTEST_SKIP() << "its digits are the scalar writer's own";
     const auto lanes = static_cast<std::uint64_t>(path.lanes);
     std::uint32_t magnitudes[kFastUnit];
-    const char noSigns[kFastUnit] = {};
-    const char signs[kFastUnit] = {'+', '-', '+', '-', '-', '+', '-', '+',
-                                   '-', '-', '+', '+', '-', '+', '+', '-'};
-    char vector[kFastUnit * 14 + 64], scalar[kFastUnit * 14 + 64];
-    for (const std::string_view lineEnd : {"\n", "\r\n"}) {
+    constexpr Sign kPlus = Sign::plus, kMinus = Sign::minus;
+    const Sign noSigns[kFastUnit] = {};
+    const Sign signs[kFastUnit] = {kPlus,  kMinus, kPlus, kMinus, kMinus, kPlus, kMinus, kPlus,
+                                   kMinus, kMinus, kPlus, kPlus,  kMinus, kPlus, kPlus,  kMinus};
+    char vector[kFastUnit * 14 + kFastSpill], scalar[kFastUnit * 14 + kFastSpill];
+    for (const std::string_view lineEnd : kLineEnds) {
         const std::size_t length = lanes * (kFieldWidth + lineEnd.size());
         for (std::uint64_t first = 0; first < (std::uint64_t{1} << 32); first += lanes * kStride) {
             for (std::uint64_t i = 0; i < lanes; ++i)
@@ -65,16 +75,12 @@ TEST_P(FastLinesTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
             const bool signable = magnitudes[lanes - 1] <= 0x8000'0000u &&
                                   magnitudes[0] <= 0x8000'0000u &&
                                   (first / (lanes * kStride)) % 64 == 0;
-            for (const char* sign : {noSigns, signs}) {
+            for (const Sign* sign : {noSigns, signs}) {
                 if (sign == signs && !signable) break;
                 path.fieldLines(vector, magnitudes, sign, lineEnd);
                 char* at = scalar;
-                for (std::uint64_t i = 0; i < lanes; ++i) {
-                    const Sign s = sign[i] == '+'   ? Sign::plus
-                                   : sign[i] == '-' ? Sign::minus
-                                                    : Sign::none;
-                    at = WriteFieldLine(at, magnitudes[i], s, lineEnd);
-                }
+                for (std::uint64_t i = 0; i < lanes; ++i)
+                    at = WriteFieldLine(at, magnitudes[i], sign[i], lineEnd);
                 ASSERT_EQ(std::memcmp(vector, scalar, length), 0)
                     << "from " << magnitudes[0] << ": '" << std::string(vector, length) << "' vs '"
                     << std::string(scalar, length) << "'";
@@ -89,7 +95,7 @@ TEST_P(FastLinesTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
 template <typename Vector, typename Scalar>
 void ExpectSameStream(Vector vector, Scalar scalar, std::size_t lineRoom = 14) {
     constexpr std::int32_t kLinesPerBlock = 4096 * kFastUnit;
-    std::vector<char> fast(kLinesPerBlock * lineRoom + 64), plain(fast.size());
+    std::vector<char> fast(kLinesPerBlock * lineRoom + kFastSpill), plain(fast.size());
     for (std::int32_t done = 0; done < kStreamLines; done += kLinesPerBlock) {
         char* out = fast.data();
         vector(out, kLinesPerBlock);
@@ -104,42 +110,43 @@ void ExpectSameStream(Vector vector, Scalar scalar, std::size_t lineRoom = 14) {
 }
 
 TEST_P(FastLinesTest, EachIntegerRowsStreamMatchesTheScalarOne) {
-    std::int32_t fastState = 1, plainState = 1;
-    ExpectSameStream(
-        [&](char*& out, std::int32_t lines) { path.minimalStandard(out, lines, fastState, "\n"); },
-        [&](char* out) {
-            plainState = MinimalStandardAdvance(plainState);
-            return WriteFieldLine(out, static_cast<std::uint32_t>(plainState), Sign::none, "\n");
-        });
-    EXPECT_EQ(fastState, plainState);
-    std::uint32_t fastCompat = 1, plainCompat = 1;
-    ExpectSameStream(
-        [&](char*& out, std::int32_t lines) { path.compat(out, lines, fastCompat, "\n"); },
-        [&](char* out) {
-            plainCompat = CompatAdvance(plainCompat);
-            return WriteFieldLine(out, static_cast<std::uint32_t>(CompatValue(plainCompat)),
-                                  Sign::none, "\n");
-        });
-    EXPECT_EQ(fastCompat, plainCompat);
-    const std::pair<std::int32_t, std::int32_t> bounds[] = {
-        {1, 10},         {-3, 2},         {-500000, 499999},
-        {0, 1073741824}, {INT32_MIN, -2}, {-1073741824, 1073741822}};
-    for (const auto& pair : bounds) {
-        const std::int32_t lower = pair.first;  // a plain variable: lambdas capture it everywhere
-        const auto width = static_cast<std::int32_t>(IntervalWidth(lower, pair.second));
-        std::int32_t fastR = 2147483646, plainR = 2147483646;
+    for (const std::string_view end : kLineEnds) {
+        std::int32_t fastState = 1, plainState = 1;
         ExpectSameStream(
             [&](char*& out, std::int32_t lines) {
-                path.interval(out, lines, fastR, lower, width, "\n");
+                path.minimalStandard(out, lines, fastState, end);
             },
             [&](char* out) {
-                plainR = MinimalStandardAdvance(plainR);
-                const std::int32_t value = IntervalValue(lower, width, plainR);
-                const auto bits = static_cast<std::uint32_t>(value);
-                return WriteFieldLine(out, value < 0 ? 0u - bits : bits,
-                                      value < 0 ? Sign::minus : Sign::plus, "\n");
+                plainState = MinimalStandardAdvance(plainState);
+                return WriteFieldLine(out, static_cast<std::uint32_t>(plainState), Sign::none, end);
             });
-        EXPECT_EQ(fastR, plainR) << lower << " " << pair.second;
+        EXPECT_EQ(fastState, plainState);
+        std::uint32_t fastCompat = 1, plainCompat = 1;
+        ExpectSameStream(
+            [&](char*& out, std::int32_t lines) { path.compat(out, lines, fastCompat, end); },
+            [&](char* out) {
+                plainCompat = CompatAdvance(plainCompat);
+                const auto value = static_cast<std::uint32_t>(CompatValue(plainCompat));
+                return WriteFieldLine(out, value, Sign::none, end);
+            });
+        EXPECT_EQ(fastCompat, plainCompat);
+        const std::pair<std::int32_t, std::int32_t> bounds[] = {
+            {1, 10},         {-3, 2},         {-500000, 499999},
+            {0, 1073741824}, {INT32_MIN, -2}, {-1073741824, 1073741822}};
+        for (const auto& pair : bounds) {
+            const std::int32_t lower = pair.first;  // a plain variable: lambdas capture it
+            const auto width = static_cast<std::int32_t>(IntervalWidth(lower, pair.second));
+            std::int32_t fastR = 2147483646, plainR = 2147483646;
+            ExpectSameStream(
+                [&](char*& out, std::int32_t lines) {
+                    path.interval(out, lines, fastR, lower, width, end);
+                },
+                [&](char* out) {
+                    plainR = MinimalStandardAdvance(plainR);
+                    return WriteSignedFieldLine(out, IntervalValue(lower, width, plainR), end);
+                });
+            EXPECT_EQ(fastR, plainR) << lower << " " << pair.second;
+        }
     }
 }
 
@@ -148,15 +155,17 @@ TEST_P(FastLinesTest, EachIntegerRowsStreamMatchesTheScalarOne) {
 TEST_P(FastLinesTest, TheRealsMatchTheScalarLines) {
     constexpr std::size_t kRealLine = 32;  // the longest line of choice 2, and more
     if (path.unitReal == nullptr) GTEST_SKIP() << "no reals on " << path.name;
-    std::int32_t fastState = 1, plainState = 1;
-    ExpectSameStream(
-        [&](char*& out, std::int32_t lines) { path.unitReal(out, lines, fastState, "\r\n"); },
-        [&](char* out) {
-            plainState = MinimalStandardAdvance(plainState);
-            return WriteUnitRealLine(out, UnitRealFrom(plainState), "\r\n");
-        },
-        kRealLine);
-    EXPECT_EQ(fastState, plainState);
+    for (const std::string_view end : kLineEnds) {
+        std::int32_t fastState = 1, plainState = 1;
+        ExpectSameStream(
+            [&](char*& out, std::int32_t lines) { path.unitReal(out, lines, fastState, end); },
+            [&](char* out) {
+                plainState = MinimalStandardAdvance(plainState);
+                return WriteUnitRealLine(out, UnitRealFrom(plainState), end);
+            },
+            kRealLine);
+        EXPECT_EQ(fastState, plainState);
+    }
     std::vector<std::int32_t> steps = {1, 2, 2147483646, 2147483645};
     for (const double power : testing::kPowersOfTenBelowOne) {
         const auto r = static_cast<std::int32_t>(power / kUnitScale);
@@ -165,7 +174,7 @@ TEST_P(FastLinesTest, TheRealsMatchTheScalarLines) {
     }
     while (steps.size() % kFastUnit != 0)
         steps.push_back(1);
-    char fast[kFastUnit * kRealLine + 64], plain[kFastUnit * kRealLine + 64];
+    char fast[kFastUnit * kRealLine + kFastSpill], plain[kFastUnit * kRealLine + kFastSpill];
     for (std::size_t i = 0; i < steps.size(); i += kFastUnit) {
         char* end = path.unitRealLines(fast, &steps[i], "\n");
         char* plainEnd = plain;
@@ -175,36 +184,55 @@ TEST_P(FastLinesTest, TheRealsMatchTheScalarLines) {
     }
 }
 
-// The run's batch makers hand over between the chosen path and the scalar twin (states
-// outside the lanes' range, the lines left over a block): from any seed they write what
-// the line makers write one number at a time.
-TEST(FastLinesInTheRun, BatchesEqualTheLineMakersFromAnySeed) {
-    constexpr std::int32_t kLines = 1037;
-    RunSettings settings;
-    settings.lower = -7;
-    settings.upper = 1000;
-    std::vector<char> batch(kLines * kLineRoom + kStoreSpill), single(batch.size());
-    for (const std::int32_t choice : {1, 2, 3, 4}) {
-        for (const std::int32_t seed : {1, 0, -5, INT32_MIN, 2147483646, 2147483647, 123456789}) {
-            settings.choice = choice;
-            settings.seed = seed;
-            const ModeEntry& mode = ModeFor(choice);
-            auto start = [&] {
-                SeedMinimalStandard(seed);
-                if (mode.startAction != nullptr) mode.startAction(settings);
+#if !defined(LOTRIX_EXHAUSTIVE)
+// The run's batch makers on this path hand over to the scalar twin (states outside the
+// lanes' range, the lines left over a block): from any seed they write what the twin writes
+// one number at a time, and nothing once the stop flag is up.
+TEST_P(FastLinesTest, BatchesEqualTheScalarTwinFromAnySeed) {
+    constexpr std::int32_t kLines = 1037, kLower = -7, kUpper = 1000;
+    UseFastLines(&path);
+    StopFlag go{0}, stop{1};
+    std::vector<char> batch(kLines * 32 + kFastSpill), single(batch.size());
+    for (const std::string_view end : kLineEnds) {
+        for (const std::int32_t choice : {1, 2, 3, 4}) {
+            const auto makeLines = [&](char*& out, std::int32_t count, const StopFlag& flag) {
+                if (choice == 1) return CompatLines(out, count, end, flag);
+                if (choice == 2) return UnitRealLines(out, count, end, flag);
+                if (choice == 3) return MinimalStandardLines(out, count, end, flag);
+                return IntervalLines(out, count, kLower, kUpper, end, flag);
             };
-            start();
-            char* out = batch.data();
-            for (std::int32_t made = 0; made < kLines;)
-                made += mode.makeLines(out, std::min(333, kLines - made), settings);
-            start();
-            char* end = single.data();
-            for (std::int32_t i = 0; i < kLines; ++i)
-                end = mode.makeLine(end, settings);
-            ASSERT_EQ(std::string(batch.data(), out), std::string(single.data(), end))
-                << "choice " << choice << ", seed " << seed;
+            const auto makeLine = [&](char* out) {
+                if (choice == 1) {
+                    const auto value = static_cast<std::uint32_t>(NextCompat());
+                    return WriteFieldLine(out, value, Sign::none, end);
+                }
+                if (choice == 2) return WriteUnitRealLine(out, NextUnitReal(), end);
+                if (choice == 3) {
+                    const auto value = static_cast<std::uint32_t>(NextMinimalStandard());
+                    return WriteFieldLine(out, value, Sign::none, end);
+                }
+                return WriteSignedFieldLine(out, DrawInInterval(kLower, kUpper), end);
+            };
+            for (const std::int32_t seed : {1, 0, -5, INT32_MIN, 2147483646, 2147483647}) {
+                const auto start = [seed] {
+                    SeedMinimalStandard(seed);
+                    SeedCompat(static_cast<std::uint32_t>(seed));
+                };
+                start();
+                char* out = batch.data();
+                ASSERT_EQ(makeLines(out, kLines, stop), 0);
+                for (std::int32_t made = 0; made < kLines;)
+                    made += makeLines(out, std::min(333, kLines - made), go);
+                start();
+                char* plainEnd = single.data();
+                for (std::int32_t i = 0; i < kLines; ++i)
+                    plainEnd = makeLine(plainEnd);
+                ASSERT_EQ(std::string(batch.data(), out), std::string(single.data(), plainEnd))
+                    << "choice " << choice << ", seed " << seed;
+            }
         }
     }
+    UseFastLines(nullptr);
 }
 
 // The vector paths are x86-64's; every other processor runs the portable path. The path
@@ -214,9 +242,10 @@ TEST(FastLinesChoice, EachProcessorRunsAPathItHas) {
     std::printf("the path chosen here: %s\n", chosen->name);
     EXPECT_TRUE(chosen->runsHere());
 #if !defined(__x86_64__)
-    EXPECT_EQ(chosen, &kScalarLines);
+    EXPECT_EQ(chosen, &kPortableLines);
 #endif
 }
+#endif
 
 }  // namespace
 }  // namespace lotrix

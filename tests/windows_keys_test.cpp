@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "console_keys.hpp"
 #include "platform/terminal.hpp"
+#include "platform/windows/console_keys.hpp"
 
 namespace lotrix {
 namespace {

@@ -1,7 +1,8 @@
 // A run: the results file opened, one record written (the seed line, the header, the
-// numbers, the summary), with the generation loop between: before every number a look at
-// the key flag (and, when it is up, at the terminal and the stop requests), then one line
-// from the chosen row into the results file's buffer.
+// numbers, the summary), with the generation loop between: the key flag looked at before
+// every number made the scalar way and before every block of 64 on a vector path (and,
+// when it is up, the terminal and the stop requests), the lines made by the chosen row
+// into the results file's buffer.
 #pragma once
 
 #include <cstdint>

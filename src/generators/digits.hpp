@@ -135,4 +135,16 @@ inline char* WriteFieldLine(char* out, std::uint32_t magnitude, Sign sign,
     return WriteFieldLine(out, magnitude, sign, LineEndWord(lineEnd), lineEnd.size());
 }
 
+// A line of "%+12d": the value's sign, then its magnitude (2^31 for the least value).
+inline char* WriteSignedFieldLine(char* out, std::int32_t value, std::uint64_t lineEndWord,
+                                  std::size_t lineEndSize) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    return WriteFieldLine(out, value < 0 ? 0u - bits : bits, value < 0 ? Sign::minus : Sign::plus,
+                          lineEndWord, lineEndSize);
+}
+
+inline char* WriteSignedFieldLine(char* out, std::int32_t value, std::string_view lineEnd) {
+    return WriteSignedFieldLine(out, value, LineEndWord(lineEnd), lineEnd.size());
+}
+
 }  // namespace lotrix

@@ -12,11 +12,13 @@
 #include <cstdint>
 #include <string_view>
 
+#include "generators/digits.hpp"
+
 namespace lotrix {
 
-// Each writes `lines` lines of its row at `out` (a multiple of kFastUnit; up to 64 bytes
-// past the last line may be stored to), leaves `out` at their end and advances the state
-// by as many steps. The minimal-standard rows need a state in 1..2147483646 (the scalar
+// Each writes `lines` lines of its row at `out` (a multiple of kFastUnit; up to kFastSpill
+// bytes past the last line may be stored to), leaves `out` at their end and advances the
+// state by as many steps. The minimal-standard rows need a state in 1..2147483646 (the scalar
 // path takes the others); `lineEnd` is one or two bytes.
 struct FastLines {
     const char* name;
@@ -27,9 +29,9 @@ struct FastLines {
     void (*compat)(char*& out, std::int32_t lines, std::uint32_t& state, std::string_view lineEnd);
     void (*interval)(char*& out, std::int32_t lines, std::int32_t& state, std::int32_t lower,
                      std::int32_t width, std::string_view lineEnd);
-    // The digit writer alone: `lanes` lines for as many magnitudes and their signs ('+',
-    // '-', or 0 for none), as WriteFieldLine writes them one by one.
-    void (*fieldLines)(char* out, const std::uint32_t* magnitudes, const char* signs,
+    // The digit writer alone: `lanes` lines for as many magnitudes and their signs, as
+    // WriteFieldLine writes them one by one (a signed group has no Sign::none).
+    void (*fieldLines)(char* out, const std::uint32_t* magnitudes, const Sign* signs,
                        std::string_view lineEnd);
     // Choice 2's lines, where the path has them (nullptr otherwise): the state must be in
     // 1..2147483646 as for the minimal-standard rows. And their writer alone, for 16 given
@@ -40,16 +42,20 @@ struct FastLines {
 
 // Every path's line counts are multiples of this.
 constexpr std::int32_t kFastUnit = 16;
+// The most bytes a path stores past the end of its last line (whole vector registers).
+constexpr std::int32_t kFastSpill = 64;
 
 // The paths, fastest first, for the choice at start and for tests to reach each one
 // directly: the vector ones where the processor has them, and the portable one that runs
 // everywhere (several generator states in flight, the digits without branches).
 extern const FastLines kAvx512Lines;
 extern const FastLines kAvx2Lines;
-extern const FastLines kScalarLines;
-[[nodiscard]] bool HasAvx512();
-[[nodiscard]] bool HasAvx2();
-inline const FastLines* const kFastPaths[] = {&kAvx512Lines, &kAvx2Lines, &kScalarLines};
+extern const FastLines kPortableLines;
+inline const FastLines* const kFastPaths[] = {&kAvx512Lines, &kAvx2Lines, &kPortableLines};
+
+[[nodiscard]] inline bool RunsHere(const FastLines& path) {
+    return path.minimalStandard != nullptr && path.runsHere();
+}
 
 // The fastest path the processor supports.
 [[nodiscard]] const FastLines* ChooseFastLines();

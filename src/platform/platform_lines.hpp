@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "line_end.hpp"
+#include "platform/line_end.hpp"
 
 namespace lotrix {
 

@@ -1,4 +1,4 @@
-#include "escape_sequences.hpp"
+#include "platform/posix/escape_sequences.hpp"
 
 namespace lotrix {
 namespace {

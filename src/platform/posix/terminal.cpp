@@ -16,8 +16,8 @@
 #include <csignal>
 #include <cstdint>
 
-#include "escape_sequences.hpp"
 #include "platform/keys.hpp"
+#include "platform/posix/escape_sequences.hpp"
 
 namespace lotrix {
 

@@ -16,7 +16,7 @@
 
 #include <array>
 
-#include "console_keys.hpp"
+#include "platform/windows/console_keys.hpp"
 
 namespace lotrix {
 

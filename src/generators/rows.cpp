@@ -1,0 +1,120 @@
+#include "generators/rows.hpp"
+
+#include "generators/compat.hpp"
+#include "generators/digits.hpp"
+#include "generators/interval.hpp"
+#include "generators/minimal_standard.hpp"
+#include "generators/unit_real.hpp"
+
+namespace lotrix {
+namespace {
+
+const FastLines* const g_chosen = ChooseFastLines();
+const FastLines* g_fast = g_chosen;
+
+// The scalar twin's batch: the same numbers as the line makers, but with the generator's
+// state (and the bounds) in a local for the whole batch: through the global, every step
+// would wait for the previous one's store, since the stores of the text may alias it.
+// `makeOne(cursor, state)` advances the state one step and writes that number's line.
+template <typename State, typename MakeOne>
+std::int32_t MakeLines(State& generator, char*& out, std::int32_t count, const StopFlag& stop,
+                       MakeOne makeOne) {
+    State state = generator;
+    char* cursor = out;
+    std::int32_t made = 0;
+    while (made < count && !stop.load(std::memory_order_relaxed)) {
+        cursor = makeOne(cursor, state);
+        ++made;
+    }
+    generator = state;
+    out = cursor;
+    return made;
+}
+
+// Writes whole blocks on the vector path while the flag is down; returns how many lines.
+template <typename WriteBlock>
+std::int32_t FastBlocks(std::int32_t count, const StopFlag& stop, WriteBlock writeBlock) {
+    std::int32_t made = 0;
+    while (count - made >= kFastBlock && !stop.load(std::memory_order_relaxed)) {
+        writeBlock(kFastBlock);
+        made += kFastBlock;
+    }
+    return made;
+}
+
+// The minimal-standard lanes take the states 1..2147483646; the others stay scalar.
+bool InLanes(std::int32_t state) {
+    return state >= 1 && state < kModulus;
+}
+
+}  // namespace
+
+void UseFastLines(const FastLines* path) {
+    g_fast = path != nullptr ? path : g_chosen;
+}
+
+std::int32_t CompatLines(char*& out, std::int32_t count, std::string_view lineEnd,
+                         const StopFlag& stop) {
+    const std::int32_t made = FastBlocks(count, stop, [&](std::int32_t lines) {
+        g_fast->compat(out, lines, g_compatState, lineEnd);
+    });
+    const std::uint64_t word = LineEndWord(lineEnd);
+    return made + MakeLines(g_compatState, out, count - made, stop,
+                            [word, size = lineEnd.size()](char* cursor, std::uint32_t& state) {
+                                state = CompatAdvance(state);
+                                const auto value = static_cast<std::uint32_t>(CompatValue(state));
+                                return WriteFieldLine(cursor, value, Sign::none, word, size);
+                            });
+}
+
+std::int32_t UnitRealLines(char*& out, std::int32_t count, std::string_view lineEnd,
+                           const StopFlag& stop) {
+    std::int32_t made = 0;
+    if (g_fast->unitReal != nullptr && InLanes(g_minimalStandardState)) {
+        made = FastBlocks(count, stop, [&](std::int32_t lines) {
+            g_fast->unitReal(out, lines, g_minimalStandardState, lineEnd);
+        });
+    }
+    return made + MakeLines(g_minimalStandardState, out, count - made, stop,
+                            [lineEnd](char* cursor, std::int32_t& state) {
+                                state = MinimalStandardAdvance(state);
+                                return WriteUnitRealLine(cursor, UnitRealFrom(state), lineEnd);
+                            });
+}
+
+std::int32_t MinimalStandardLines(char*& out, std::int32_t count, std::string_view lineEnd,
+                                  const StopFlag& stop) {
+    std::int32_t made = 0;
+    if (InLanes(g_minimalStandardState)) {
+        made = FastBlocks(count, stop, [&](std::int32_t lines) {
+            g_fast->minimalStandard(out, lines, g_minimalStandardState, lineEnd);
+        });
+    }
+    const std::uint64_t word = LineEndWord(lineEnd);
+    return made + MakeLines(g_minimalStandardState, out, count - made, stop,
+                            [word, size = lineEnd.size()](char* cursor, std::int32_t& state) {
+                                state = MinimalStandardAdvance(state);
+                                const auto value = static_cast<std::uint32_t>(state);
+                                return WriteFieldLine(cursor, value, Sign::none, word, size);
+                            });
+}
+
+std::int32_t IntervalLines(char*& out, std::int32_t count, std::int32_t lower, std::int32_t upper,
+                           std::string_view lineEnd, const StopFlag& stop) {
+    const auto width = static_cast<std::int32_t>(IntervalWidth(lower, upper));
+    std::int32_t made = 0;
+    if (InLanes(g_minimalStandardState)) {
+        made = FastBlocks(count, stop, [&](std::int32_t lines) {
+            g_fast->interval(out, lines, g_minimalStandardState, lower, width, lineEnd);
+        });
+    }
+    const std::uint64_t word = LineEndWord(lineEnd);
+    return made + MakeLines(g_minimalStandardState, out, count - made, stop,
+                            [=, size = lineEnd.size()](char* cursor, std::int32_t& state) {
+                                state = MinimalStandardAdvance(state);
+                                const std::int32_t value = IntervalValue(lower, width, state);
+                                return WriteSignedFieldLine(cursor, value, word, size);
+                            });
+}
+
+}  // namespace lotrix
