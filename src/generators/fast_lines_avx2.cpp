@@ -26,126 +26,25 @@ namespace {
 
 using Vector = __m256i;
 using Negatives = __m256i;  // all ones in the lanes of negative values
+using Sixteen = __m128i;
 constexpr int kLanes = 8;
 constexpr const char* kName = "AVX2";
 bool ProcessorHasIt() {
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 
-// clang-format off: a table of one-line operations
-inline Vector Splat8(char x) {
-    return _mm256_set1_epi8(x);
-}
-inline Vector Splat16(std::uint16_t x) {
-    return _mm256_set1_epi16(static_cast<short>(x));
-}
-inline Vector Splat32(std::uint32_t x) {
-    return _mm256_set1_epi32(static_cast<int>(x));
-}
-inline Vector Splat64(std::uint64_t x) {
-    return _mm256_set1_epi64x(static_cast<long long>(x));
-}
-inline Vector Load(const void* at) {
-    return _mm256_loadu_si256(static_cast<const Vector*>(at));
-}
-inline Vector Add8(Vector a, Vector b) {
-    return _mm256_add_epi8(a, b);
-}
-inline Vector Sub16(Vector a, Vector b) {
-    return _mm256_sub_epi16(a, b);
-}
-inline Vector MulLo16(Vector a, Vector b) {
-    return _mm256_mullo_epi16(a, b);
-}
-inline Vector MulHi16(Vector a, Vector b) {
-    return _mm256_mulhi_epu16(a, b);
-}
-inline Vector Madd16(Vector a, Vector b) {
-    return _mm256_madd_epi16(a, b);
-}
-inline Vector Add32(Vector a, Vector b) {
-    return _mm256_add_epi32(a, b);
-}
-inline Vector Sub32(Vector a, Vector b) {
-    return _mm256_sub_epi32(a, b);
-}
-inline Vector MulLo32(Vector a, Vector b) {
-    return _mm256_mullo_epi32(a, b);
-}
-inline Vector MinU32(Vector a, Vector b) {
-    return _mm256_min_epu32(a, b);
-}
-inline Vector Abs32(Vector a) {
-    return _mm256_abs_epi32(a);
-}
-inline Vector Add64(Vector a, Vector b) {
-    return _mm256_add_epi64(a, b);
-}
-inline Vector Sub64(Vector a, Vector b) {
-    return _mm256_sub_epi64(a, b);
-}
-inline Vector Above64(Vector a, Vector b) {
-    return _mm256_cmpgt_epi64(a, b);
-}
-inline Vector MulEven32(Vector a, Vector b) {
-    return _mm256_mul_epu32(a, b);
-}
-inline Vector And(Vector a, Vector b) {
-    return _mm256_and_si256(a, b);
-}
-inline Vector Or(Vector a, Vector b) {
-    return _mm256_or_si256(a, b);
-}
-inline Vector InterleaveLow16(Vector a, Vector b) {
-    return _mm256_unpacklo_epi16(a, b);
-}
-inline Vector InterleaveHigh16(Vector a, Vector b) {
-    return _mm256_unpackhi_epi16(a, b);
-}
-inline Vector JoinEvenOdd(Vector even, Vector odd) {
-    return _mm256_blend_epi32(even, odd, 0xAA);
-}
-template <int kBits>
-Vector ShiftLeft16(Vector a) {
-    return _mm256_slli_epi16(a, kBits);
-}
-template <int kBits>
-Vector ShiftRight16(Vector a) {
-    return _mm256_srli_epi16(a, kBits);
-}
-template <int kBits>
-Vector ShiftLeft32(Vector a) {
-    return _mm256_slli_epi32(a, kBits);
-}
-template <int kBits>
-Vector ShiftRight32(Vector a) {
-    return _mm256_srli_epi32(a, kBits);
-}
-template <int kBits>
-Vector ShiftLeft64(Vector a) {
-    return _mm256_slli_epi64(a, kBits);
-}
-template <int kBits>
-Vector ShiftRight64(Vector a) {
-    return _mm256_srli_epi64(a, kBits);
-}
-inline std::int32_t LastLane(Vector lanes) {
-    return _mm256_extract_epi32(lanes, 7);
-}
-inline Negatives NegativeLanes(Vector v) {
-    return _mm256_cmpgt_epi32(_mm256_setzero_si256(), v);
-}
-inline Negatives NoNegatives() {
-    return _mm256_setzero_si256();
-}
-template <int kLane>
-__m128i Lane128(Vector v) {
-    return _mm256_extracti128_si256(v, kLane);
-}
+// clang-format off
+inline Vector MulHi16(Vector a, Vector b) { return _mm256_mulhi_epu16(a, b); }
+inline Vector Madd16(Vector a, Vector b) { return _mm256_madd_epi16(a, b); }
+inline Vector Abs32(Vector a) { return _mm256_abs_epi32(a); }
+inline Vector MulEven32(Vector a, Vector b) { return _mm256_mul_epu32(a, b); }
+inline Vector InterleaveLow16(Vector a, Vector b) { return _mm256_unpacklo_epi16(a, b); }
+inline Vector InterleaveHigh16(Vector a, Vector b) { return _mm256_unpackhi_epi16(a, b); }
+inline Vector JoinEvenOdd(Vector even, Vector odd) { return _mm256_blend_epi32(even, odd, 0xAA); }
+inline Negatives NegativeLanes(Vector v) { return _mm256_cmpgt_epi32(_mm256_setzero_si256(), v); }
+inline Negatives NoNegatives() { return _mm256_setzero_si256(); }
+template <int kLane> Sixteen Lane128(Vector v) { return _mm256_extracti128_si256(v, kLane); }
 // clang-format on
-inline void StoreSixteen(char* at, __m128i text) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), text);
-}
 
 // A constant the compiler may not see through: it would turn a multiplication by it into
 // a longer chain of shifts and additions, which costs the vector unit more.
@@ -178,13 +77,12 @@ constexpr OffsetTables kMinusOffsets = MakeOffsets('-');
 template <RowSigns kSigns>
 [[gnu::always_inline]] inline Vector OffsetsOf(std::size_t vector, Vector entry,
                                                Negatives negative) {
-    const auto lookUp = [entry](const auto& table) {
-        return _mm256_permutevar8x32_epi32(Load(&table), entry);
-    };
-    if constexpr (kSigns == RowSigns::none) return lookUp(kUnsignedOffsets[vector]);
-    if constexpr (kSigns == RowSigns::plus) return lookUp(kPlusOffsets[vector]);
-    return _mm256_blendv_epi8(lookUp(kPlusOffsets[vector]), lookUp(kMinusOffsets[vector]),
-                              negative);
+    const Vector plus = _mm256_permutevar8x32_epi32(Load(&kPlusOffsets[vector]), entry);
+    if constexpr (kSigns == RowSigns::none)
+        return _mm256_permutevar8x32_epi32(Load(&kUnsignedOffsets[vector]), entry);
+    if constexpr (kSigns == RowSigns::plus) return plus;
+    return _mm256_blendv_epi8(
+        plus, _mm256_permutevar8x32_epi32(Load(&kMinusOffsets[vector]), entry), negative);
 }
 
 template <RowSigns kSigns>

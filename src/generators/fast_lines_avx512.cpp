@@ -35,6 +35,7 @@ namespace {
 
 using Vector = __m512i;
 using Negatives = __mmask16;  // a bit for each lane of a negative value
+using Sixteen = __m128i;
 constexpr int kLanes = 16;
 constexpr const char* kName = "AVX-512";
 bool ProcessorHasIt() {
@@ -44,119 +45,21 @@ bool ProcessorHasIt() {
            __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
 }
 
-// clang-format off: a table of one-line operations
-inline Vector Splat8(char x) {
-    return _mm512_set1_epi8(x);
-}
-inline Vector Splat16(std::uint16_t x) {
-    return _mm512_set1_epi16(static_cast<short>(x));
-}
-inline Vector Splat32(std::uint32_t x) {
-    return _mm512_set1_epi32(static_cast<int>(x));
-}
-inline Vector Splat64(std::uint64_t x) {
-    return _mm512_set1_epi64(static_cast<long long>(x));
-}
-inline Vector Load(const void* at) {
-    return _mm512_loadu_si512(at);
-}
-inline Vector Add8(Vector a, Vector b) {
-    return _mm512_add_epi8(a, b);
-}
-inline Vector Sub16(Vector a, Vector b) {
-    return _mm512_sub_epi16(a, b);
-}
-inline Vector MulLo16(Vector a, Vector b) {
-    return _mm512_mullo_epi16(a, b);
-}
-inline Vector MulHi16(Vector a, Vector b) {
-    return _mm512_mulhi_epu16(a, b);
-}
-inline Vector Madd16(Vector a, Vector b) {
-    return _mm512_madd_epi16(a, b);
-}
-inline Vector Add32(Vector a, Vector b) {
-    return _mm512_add_epi32(a, b);
-}
-inline Vector Sub32(Vector a, Vector b) {
-    return _mm512_sub_epi32(a, b);
-}
-inline Vector MulLo32(Vector a, Vector b) {
-    return _mm512_mullo_epi32(a, b);
-}
-inline Vector MinU32(Vector a, Vector b) {
-    return _mm512_min_epu32(a, b);
-}
-inline Vector Abs32(Vector a) {
-    return _mm512_abs_epi32(a);
-}
-inline Vector Add64(Vector a, Vector b) {
-    return _mm512_add_epi64(a, b);
-}
-inline Vector Sub64(Vector a, Vector b) {
-    return _mm512_sub_epi64(a, b);
-}
-inline Vector Above64(Vector a, Vector b) {
-    return _mm512_movm_epi64(_mm512_cmpgt_epi64_mask(a, b));
-}
-inline Vector MulEven32(Vector a, Vector b) {
-    return _mm512_mul_epu32(a, b);
-}
-inline Vector And(Vector a, Vector b) {
-    return _mm512_and_si512(a, b);
-}
-inline Vector Or(Vector a, Vector b) {
-    return _mm512_or_si512(a, b);
-}
-inline Vector InterleaveLow16(Vector a, Vector b) {
-    return _mm512_unpacklo_epi16(a, b);
-}
-inline Vector InterleaveHigh16(Vector a, Vector b) {
-    return _mm512_unpackhi_epi16(a, b);
-}
+// clang-format off
+inline Vector MulHi16(Vector a, Vector b) { return _mm512_mulhi_epu16(a, b); }
+inline Vector Madd16(Vector a, Vector b) { return _mm512_madd_epi16(a, b); }
+inline Vector Abs32(Vector a) { return _mm512_abs_epi32(a); }
+inline Vector MulEven32(Vector a, Vector b) { return _mm512_mul_epu32(a, b); }
+inline Vector InterleaveLow16(Vector a, Vector b) { return _mm512_unpacklo_epi16(a, b); }
+inline Vector InterleaveHigh16(Vector a, Vector b) { return _mm512_unpackhi_epi16(a, b); }
+inline Negatives NoNegatives() { return 0; }
+template <int kLane> Sixteen Lane128(Vector v) { return _mm512_extracti32x4_epi32(v, kLane); }
+// clang-format on
 inline Vector JoinEvenOdd(Vector even, Vector odd) {
     return _mm512_mask_blend_epi32(0xAAAA, even, odd);
 }
-template <int kBits>
-Vector ShiftLeft16(Vector a) {
-    return _mm512_slli_epi16(a, kBits);
-}
-template <int kBits>
-Vector ShiftRight16(Vector a) {
-    return _mm512_srli_epi16(a, kBits);
-}
-template <int kBits>
-Vector ShiftLeft32(Vector a) {
-    return _mm512_slli_epi32(a, kBits);
-}
-template <int kBits>
-Vector ShiftRight32(Vector a) {
-    return _mm512_srli_epi32(a, kBits);
-}
-template <int kBits>
-Vector ShiftLeft64(Vector a) {
-    return _mm512_slli_epi64(a, kBits);
-}
-template <int kBits>
-Vector ShiftRight64(Vector a) {
-    return _mm512_srli_epi64(a, kBits);
-}
-inline std::int32_t LastLane(Vector v) {
-    return _mm_extract_epi32(_mm512_extracti32x4_epi32(v, 3), 3);
-}
 inline Negatives NegativeLanes(Vector v) {
     return _mm512_cmplt_epi32_mask(v, _mm512_setzero_si512());
-}
-inline Negatives NoNegatives() {
-    return 0;
-}
-template <int kLane>
-__m128i Lane128(Vector v) {
-    return _mm512_extracti32x4_epi32(v, kLane);
-}
-// clang-format on
-inline void StoreSixteen(char* at, __m128i text) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), text);
 }
 
 // A constant the compiler may not see through: it would turn a multiplication by it into
@@ -252,24 +155,28 @@ constexpr auto kLayoutCrLf = MakeLayout(2);
 
 // The offsets of the four vectors for each lane's count of leading zeros (the table's
 // second half for negative values).
+[[gnu::always_inline]] inline Vector LookUp(const std::array<std::uint32_t, 32>& table,
+                                            Vector entry) {
+    return _mm512_permutex2var_epi32(Load(table.data()), entry, Load(table.data() + 16));
+}
+
 template <RowSigns kSigns>
 [[gnu::always_inline]] inline FieldVectors Offsets(Vector magnitude, Negatives negative) {
-    const auto lookUp = [](const auto& table, Vector entry) {
-        return _mm512_permutex2var_epi32(Load(table.data()), entry, Load(table.data() + 16));
-    };
     const Vector leading = _mm512_lzcnt_epi32(Or(magnitude, Splat32(1)));
-    const Vector largest = lookUp(kZeroTables.largest, leading);
-    Vector entry = lookUp(kZeroTables.zeros, leading);
+    const Vector largest = LookUp(kZeroTables.largest, leading);
+    Vector entry = LookUp(kZeroTables.zeros, leading);
     entry = _mm512_mask_sub_epi32(entry, _mm512_cmpgt_epu32_mask(magnitude, largest), entry,
                                   Splat32(1));
     if constexpr (kSigns == RowSigns::mixed)
         entry = _mm512_mask_add_epi32(entry, negative, entry, Splat32(16));
-    const auto offsets = [&](std::size_t vector) {
-        if constexpr (kSigns == RowSigns::mixed) return lookUp(kSignedOffsets[vector], entry);
-        const auto& tables = kSigns == RowSigns::plus ? kSignedOffsets : kUnsignedOffsets;
-        return _mm512_permutexvar_epi32(entry, Load(tables[vector].data()));
-    };
-    return {offsets(0), offsets(1), offsets(2), offsets(3)};
+    const auto& tables = kSigns == RowSigns::plus ? kSignedOffsets : kUnsignedOffsets;
+    Vector offsets[4];
+    for (std::size_t vector = 0; vector < 4; ++vector) {
+        offsets[vector] = kSigns == RowSigns::mixed
+                              ? LookUp(kSignedOffsets[vector], entry)
+                              : _mm512_permutexvar_epi32(entry, Load(tables[vector].data()));
+    }
+    return {offsets[0], offsets[1], offsets[2], offsets[3]};
 }
 
 // Numbers 0-7 and 8-15 each in a pair of registers, then four lines per 64-byte store: up
