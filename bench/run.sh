@@ -4,12 +4,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLOTRIX_TESTS=OFF -DLOTRIX_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j2 >/dev/null
+(cd "$root" && cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null)
 # The same program without the hardening flags, to show what they cost.
 plain="$root/build-bench-plain"
-cmake -S "$root" -B "$plain" -DCMAKE_BUILD_TYPE=Release -DLOTRIX_TESTS=OFF -DLOTRIX_HARDENING=OFF >/dev/null
-cmake --build "$plain" -j2 --target lotrix20 >/dev/null
+(cd "$root" && cmake --preset bench -B "$plain" -DLOTRIX_HARDENING=OFF >/dev/null &&
+  cmake --build "$plain" -j2 --target lotrix20 >/dev/null)
 scratch=$(mktemp -d /tmp/lotrix-bench.XXXXXX)  # a file in /tmp, as dd writes it
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
