@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     if (argc < 4) {
         std::fprintf(stderr,
                      "usage: %s LOTRIX20 TEXTBOOK_INTEGERS TEXTBOOK_REALS [COUNT] [ROUNDS] "
-                     "[LOTRIX20_PLAIN]\n",
+                     "[LOTRIX20_PLAIN] [LOTRIX20_BEFORE]\n",
                      argv[0]);
         return 2;
     }
@@ -118,6 +118,9 @@ int main(int argc, char** argv) {
     const long count = argc > 4 ? std::atol(argv[4]) : 5'000'000;
     const int rounds = argc > 5 ? std::atoi(argv[5]) : 7;
     const std::string plain = argc > 6 ? std::filesystem::absolute(argv[6]).string() : "";
+    // Another build of the program (say, before a change), run beside this one in every
+    // scenario of its own, so that the two are compared within one run.
+    const std::string before = argc > 7 ? std::filesystem::absolute(argv[7]).string() : "";
     const std::string n = std::to_string(count);
 
     auto ours = [&](const std::string& entries, bool terminal = false) {
@@ -172,6 +175,20 @@ int main(int argc, char** argv) {
         Scenario s{"choice 3, terminal attached", {}};
         s.contestants.push_back({"lotrix20", ours("3\n" + n + "\n1\n1\n", true), {}, 0, 0});
         scenarios.push_back(std::move(s));
+    }
+    for (auto& s : scenarios) {
+        if (before.empty() || s.title.find("hardening") != std::string::npos) continue;
+        s.contestants.push_back({"before",
+                                 [run = s.contestants[0].run, before] {
+                                     const std::string ours = g_lotrix;
+                                     g_lotrix = before;
+                                     const Sample sample = run();
+                                     g_lotrix = ours;
+                                     return sample;
+                                 },
+                                 {},
+                                 0,
+                                 0});
     }
     // A dd of the same byte count goes with each scenario but the terminal one, right
     // after the program (after a textbook loop's long write, the file system is still

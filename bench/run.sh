@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Release and measures the whole program against the textbook loops and dd.
-# Usage: bench/run.sh [COUNT] [ROUNDS]   (defaults: 20000000 numbers, 7 rounds)
+# Usage: bench/run.sh [COUNT] [ROUNDS] [BEFORE]   (defaults: 20000000 numbers, 7 rounds)
+# BEFORE, another build of lotrix20 (say, of the commit before a change), runs beside this
+# one in every scenario, alternating, so that the two are compared within one run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
@@ -14,4 +16,4 @@ trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
 echo "$(date -u '+%Y-%m-%d'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
 "$build/bench/measure" "$build/lotrix20" "$build/bench/textbook_integers" \
-  "$build/bench/textbook_reals" "${1:-20000000}" "${2:-7}" "$plain/lotrix20"
+  "$build/bench/textbook_reals" "${1:-20000000}" "${2:-7}" "$plain/lotrix20" ${3:+"$3"}
