@@ -208,14 +208,13 @@ struct FourReals {
 // Eight lines of choice 2 for eight steps; a group with a value the short way does not
 // take (one in about a thousand) is written the scalar way.
 template <int kLineEndSize>
-[[gnu::always_inline]] inline char* WriteReals(char* out, Vector steps, std::uint32_t lineEnd,
-                                               std::string_view lineEndText) {
+[[gnu::always_inline]] inline char* WriteReals(char* out, Vector steps, std::string_view lineEnd) {
     const FourReals first = FourRealsFrom(_mm256_castsi256_si128(steps));
     const FourReals second = FourRealsFrom(Lane128<1>(steps));
     if ((first.usable & second.usable) != 0xF) {
         alignas(32) std::int32_t values[8];
         _mm256_store_si256(reinterpret_cast<Vector*>(values), steps);
-        return WriteUnitRealLines(out, values, 8, lineEndText);
+        return WriteUnitRealLines(out, values, 8, lineEnd);
     }
     constexpr auto kFour = std::make_integer_sequence<int, 4>{};
     out = WriteRealGroup<kLineEndSize>(out, GroupOf(first), lineEnd, kFour);

@@ -205,8 +205,8 @@ static_assert(64 - 4 * (kFieldWidth + 1) <= kFastSpill);
 // sum rounded, halves up. A group with any other value (one in about a thousand) takes
 // the scalar way, line by line.
 template <int kLineEndSize>
-[[gnu::always_inline]] inline char* WriteEightReals(char* out, __m256i steps, std::uint32_t lineEnd,
-                                                    std::string_view lineEndText) {
+[[gnu::always_inline]] inline char* WriteEightReals(char* out, __m256i steps,
+                                                    std::string_view lineEnd) {
     const __m512d x = _mm512_mul_pd(_mm512_cvtepi32_pd(steps), _mm512_set1_pd(kUnitScale));
     const __mmask8 fromE4 = _mm512_cmp_pd_mask(x, _mm512_set1_pd(0.0001), _CMP_GE_OQ);
     const __mmask8 fromE3 = _mm512_cmp_pd_mask(x, _mm512_set1_pd(0.001), _CMP_GE_OQ);
@@ -229,7 +229,7 @@ template <int kLineEndSize>
     if (usable != 0xFF) {
         alignas(32) std::int32_t values[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(values), steps);
-        return WriteUnitRealLines(out, values, 8, lineEndText);
+        return WriteUnitRealLines(out, values, 8, lineEnd);
     }
     // scaled = q * 10^8 + low: the quotient estimated in doubles is off by one at most.
     const Vector ten8 = Splat64(100'000'000);
@@ -257,11 +257,9 @@ template <int kLineEndSize>
 }
 
 template <int kLineEndSize>
-[[gnu::always_inline]] inline char* WriteReals(char* out, Vector steps, std::uint32_t lineEnd,
-                                               std::string_view lineEndText) {
-    out = WriteEightReals<kLineEndSize>(out, _mm512_castsi512_si256(steps), lineEnd, lineEndText);
-    return WriteEightReals<kLineEndSize>(out, _mm512_extracti64x4_epi64(steps, 1), lineEnd,
-                                         lineEndText);
+[[gnu::always_inline]] inline char* WriteReals(char* out, Vector steps, std::string_view lineEnd) {
+    out = WriteEightReals<kLineEndSize>(out, _mm512_castsi512_si256(steps), lineEnd);
+    return WriteEightReals<kLineEndSize>(out, _mm512_extracti64x4_epi64(steps, 1), lineEnd);
 }
 
 }  // namespace
