@@ -232,7 +232,8 @@ const FastLines kAvx2Lines = avx2::kPath;
 #else  // no x86 vector unit known here: the portable path only
 
 namespace lotrix {
-const FastLines kAvx2Lines{"AVX2", [] { return false; }, 8};
+const FastLines kAvx2Lines{
+    "AVX2", [] { return false; }, 8, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
 #endif

@@ -273,7 +273,8 @@ const FastLines kAvx512Lines = avx512::kPath;
 #else  // no x86 vector unit known here
 
 namespace lotrix {
-const FastLines kAvx512Lines{"AVX-512", [] { return false; }, 16};
+const FastLines kAvx512Lines{
+    "AVX-512", [] { return false; }, 16, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
 #endif
