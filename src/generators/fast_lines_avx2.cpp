@@ -190,19 +190,21 @@ struct FourReals {
 
 // The digits of four values the short way takes, made only when they are written.
 [[gnu::always_inline]] inline RealGroup GroupOf(const FourReals& reals) {
-    alignas(32) std::uint64_t firsts[4];
-    _mm256_store_si256(reinterpret_cast<Vector*>(firsts), Or(reals.first, Splat64('0')));
+    // The first digits, byte 0 of each 64-bit lane, gathered into bytes 0-3.
+    const Vector gathered = _mm256_shuffle_epi8(
+        Or(reals.first, Splat64('0')),
+        _mm256_setr_epi8(0, 8, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 8,
+                         -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+    const auto firsts = static_cast<std::uint32_t>(
+        _mm_cvtsi128_si32(_mm_or_si128(_mm256_castsi256_si128(gathered), Lane128<1>(gathered))));
     const SixteenDigits digits = DigitsAfterTheFirst(reals.middle, reals.low);
     const auto nonZero = [](Vector text) {
         return ~static_cast<std::uint32_t>(
             _mm256_movemask_epi8(_mm256_cmpeq_epi8(text, Splat8('0'))));
     };
-    return {digits,
-            {nonZero(digits.even), nonZero(digits.odd)},
-            firsts[0] | firsts[1] << 8 | firsts[2] << 16 | firsts[3] << 24,
-            reals.fromE3,
-            reals.fromE2,
-            reals.fromE1};
+    return {digits,       {nonZero(digits.even), nonZero(digits.odd)},
+            firsts,       reals.fromE3,
+            reals.fromE2, reals.fromE1};
 }
 
 // Eight lines of choice 2 for eight steps; a group with a value the short way does not
