@@ -60,13 +60,6 @@ inline const FastLines* const kFastPaths[] = {&kAvx512Lines, &kAvx2Lines, &kPort
 // The fastest path the processor supports.
 [[nodiscard]] const FastLines* ChooseFastLines();
 
-// Calls a path's row made for a line end of one byte or of two, with `lineEnd` last, so
-// that the row's loop knows the length when it is compiled.
-template <typename One, typename Two, typename... Args>
-decltype(auto) ForLineEnd(One one, Two two, std::string_view lineEnd, Args&&... args) {
-    return lineEnd.size() == 1 ? one(args..., lineEnd) : two(args..., lineEnd);
-}
-
 // The generators in lanes: lane i of a block holds the state i + 1 steps after the one
 // before the block, so the lanes read in order are the scalar sequence, and every lane
 // jumps by the block's length at once (the last lane's constants).
