@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <regex>
@@ -124,6 +125,115 @@ TEST_F(Faults, RunsSharingAFileWriteEachRecordWholeAndNeverTouchAnothers) {
         EXPECT_TRUE(complete.insert(seed).second);
     }
     EXPECT_EQ(complete, (std::set<std::uint32_t>{1, 2, 3, 4}));
+}
+
+// A reader of a pipe that has stopped reading, then a stop signal: the record cannot be
+// completed, so the process ends by the signal after its deadline (SIGKILL at once), mid-
+// write. The reader still gets whole lines only, each the one the seed makes.
+TEST_F(Faults, APipeReaderGetsWholeLinesHoweverTheProcessEnds) {
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        const DetachedRun run = RunIntoStalledReader(
+            {"-c", "3", "-n", "100000000", "-s", "1", "--numbers-only", "-o", "-"}, signal);
+        EXPECT_TRUE(KilledBy(run.status, signal)) << signal;
+        ASSERT_GE(run.output.size(), 13u) << signal;
+        EXPECT_EQ(run.output.size() % 13, 0u) << signal;
+        EXPECT_EQ(run.output.back(), '\n') << signal;
+        const auto lines = static_cast<std::int64_t>(run.output.size() / 13);
+        EXPECT_EQ(std::stoll(run.output.substr(run.output.size() - 13)), NthValue(1, lines));
+    }
+}
+
+// A file that ends in a torn line and whose end cannot be read through a second descriptor
+// (no descriptor left; a file its owner may write but not read): the record still starts
+// on a line of its own.
+TEST_F(Faults, ARecordStartsOnItsOwnLineWhenTheFileCannotBeReadAgain) {
+    struct Case {
+        const char* name;
+        ChildSetup setup;
+    };
+    const Case cases[] = {
+        {"three descriptors and the file's",
+         [] {
+             for (int fd = 3; fd < 1024; ++fd)  // whatever the test runner passed down
+                 ::close(fd);
+             const rlimit four{4, 4};
+             ::setrlimit(RLIMIT_NOFILE, &four);
+         }},
+        {"a file only written", [] { (void)!::setuid(65534); }},
+    };
+    for (const Case& c : cases) {
+#ifdef LOTRIX20_EMULATOR
+        if (c.setup == cases[0].setup) continue;  // the emulator needs descriptors of its own
+#endif
+        if (c.setup == cases[1].setup) {
+            if (::geteuid() != 0) continue;  // only root can become another user
+            std::filesystem::permissions(".", std::filesystem::perms::all);
+        }
+        std::filesystem::remove("f.txt");
+        WriteFile("f.txt", "torn");
+        std::filesystem::permissions("f.txt", std::filesystem::perms::owner_write |
+                                                  std::filesystem::perms::group_write |
+                                                  std::filesystem::perms::others_write);
+        const DetachedRun run =
+            RunCommand({"-c", "3", "-n", "2", "-s", "1", "-o", "f.txt"}, "", 20s, c.setup);
+        EXPECT_TRUE(Exited(run.status, 0)) << c.name << run.errors;
+        EXPECT_EQ(ReadFile("f.txt").substr(0, 12), "torn\nseme = ") << c.name;
+    }
+}
+
+// The file is removed, renamed (a log's rotation) or re-pointed through a link while a
+// run waits for its lock: the record goes where the name leads once the file is free, and
+// the old file keeps what it had.
+TEST_F(Faults, AFileMovedWhileARunWaitsGetsTheRecordUnderItsName) {
+    struct Case {
+        const char* name;
+        void (*move)();
+        const char* old;     // where the file the run opened is afterwards
+        const char* left;    // what it holds then ("" when it is gone)
+        const char* before;  // what the name leads to before the record
+    };
+    const Case cases[] = {
+        {"removed", [] { std::filesystem::remove("d.txt"); }, "d.txt.1", "", ""},
+        {"renamed",
+         [] {
+             std::filesystem::rename("d.txt", "d.txt.1");
+             WriteFile("d.txt", "new\n");
+         },
+         "d.txt.1", "old\n", "new\n"},
+        {"re-pointed",
+         [] {
+             WriteFile("other.txt", "other\n");
+             std::filesystem::remove("d.txt");
+             std::filesystem::create_symlink("other.txt", "d.txt");
+         },
+         "target.txt", "old\n", "other\n"},
+    };
+    const std::string record = ChoiceThreeBody(1, 3);
+    for (const Case& c : cases) {
+        for (const char* name : {"d.txt", "d.txt.1", "target.txt", "other.txt"})
+            std::filesystem::remove(name);
+        WriteFile("target.txt", "old\n");
+        if (c.old == std::string("target.txt")) {
+            std::filesystem::create_symlink("target.txt", "d.txt");
+        } else {
+            std::filesystem::rename("target.txt", "d.txt");
+        }
+        const int held = ::open("d.txt", O_WRONLY | O_APPEND | O_CLOEXEC);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        DetachedRun run{};
+        std::thread job([&run] {
+            run = RunCommand({"-c", "3", "-n", "3", "-s", "1", "-o", "d.txt"});
+        });
+        std::this_thread::sleep_for(300ms);
+        c.move();
+        ::close(held);
+        job.join();
+        EXPECT_TRUE(Exited(run.status, 0)) << c.name << run.errors;
+        const std::string now = ReadFile("d.txt");
+        EXPECT_EQ(now.substr(0, std::strlen(c.before) + record.size()), c.before + record)
+            << c.name;
+        EXPECT_EQ(std::filesystem::exists(c.old) ? ReadFile(c.old) : "", c.left) << c.name;
+    }
 }
 
 // Another run holds the file (as a run writing its record does): this one waits, saying

@@ -239,8 +239,8 @@ DetachedRun RunDetached(const std::string& input, std::chrono::milliseconds time
 namespace {
 
 DetachedRun RunReading(const std::vector<std::string>& arguments, const std::string& input,
-                       std::chrono::milliseconds timeout, ChildSetup setup,
-                       std::size_t readAtMost) {
+                       std::chrono::milliseconds timeout, ChildSetup setup, std::size_t readAtMost,
+                       int stallSignal = 0) {
     int in[2], out[2], err[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
     const pid_t pid = ::fork();
@@ -261,6 +261,11 @@ DetachedRun RunReading(const std::vector<std::string>& arguments, const std::str
     DetachedRun run{-1, {}, {}};
     const auto deadline = Clock::now() + timeout;
     char chunk[4096];
+    if (stallSignal != 0) {  // the pipe fills and the program waits in a write
+        std::this_thread::sleep_for(500ms);
+        ::kill(pid, stallSignal);
+        ::waitpid(pid, &run.status, 0);
+    }
     for (;;) {
         pollfd ready{out[0], POLLIN, 0};
         const auto left =
@@ -275,7 +280,7 @@ DetachedRun RunReading(const std::vector<std::string>& arguments, const std::str
         if (run.output.size() >= readAtMost) break;
     }
     ::close(out[0]);
-    ::waitpid(pid, &run.status, 0);
+    if (stallSignal == 0) ::waitpid(pid, &run.status, 0);
     for (ssize_t got; (got = ::read(err[0], chunk, sizeof chunk)) > 0;)  // a few lines at most
         run.errors.append(chunk, static_cast<std::size_t>(got));
     ::close(err[0]);
@@ -291,6 +296,10 @@ DetachedRun RunCommand(const std::vector<std::string>& arguments, const std::str
 
 DetachedRun RunIntoShortReader(const std::vector<std::string>& arguments, std::size_t bytes) {
     return RunReading(arguments, "", 20s, nullptr, bytes);
+}
+
+DetachedRun RunIntoStalledReader(const std::vector<std::string>& arguments, int signal) {
+    return RunReading(arguments, "", 20s, nullptr, SIZE_MAX, signal);
 }
 
 }  // namespace lotrix::testing

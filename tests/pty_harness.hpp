@@ -79,5 +79,8 @@ DetachedRun RunCommand(const std::vector<std::string>& arguments, const std::str
 // The same, its standard output read by a reader that stops after `bytes` bytes and goes
 // away, as `head -c` does.
 DetachedRun RunIntoShortReader(const std::vector<std::string>& arguments, std::size_t bytes);
+// The same, its standard output a pipe that nobody reads until the program, stuck in a
+// write, has been sent `signal` and has ended; then all that the pipe holds is read.
+DetachedRun RunIntoStalledReader(const std::vector<std::string>& arguments, int signal);
 
 }  // namespace lotrix::testing

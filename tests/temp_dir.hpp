@@ -41,4 +41,8 @@ inline std::string ReadFile(const std::filesystem::path& path) {
     return text.str();
 }
 
+inline void WriteFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
 }  // namespace lotrix::testing

@@ -30,22 +30,23 @@ bool StopRequested() {
 
 // Another run is writing its record into the same file: wait for it to finish, saying so.
 // A key taken meanwhile stops this run before its first number; a stop request ends the
-// wait with nothing written (false).
-bool WaitForResultsFile(const RecordForm& form, bool& stoppedByKey) {
-    if (TakeResultsFile(form.replace)) return true;
+// wait with nothing written (busy).
+FileTurn WaitForResultsFile(const RecordForm& form, bool& stoppedByKey) {
+    FileTurn turn = TakeResultsFile(form.replace);
+    if (turn != FileTurn::busy) return turn;
     ShowWaitingForFile(form.keysStop ? ProgressPlace::belowPrompt : ProgressPlace::standardError,
                        form.path);
-    bool taken = false;
-    while (!taken && HeldStopRequest() == StopRequest::none) {
+    while (turn == FileTurn::busy && HeldStopRequest() == StopRequest::none) {
         if (form.keysStop && !stoppedByKey && KeyWaiting()) {
             (void)ReadKey();
             stoppedByKey = true;
         }
         PauseBeforeAskingAgain();
-        taken = TakeResultsFile(form.replace);
+        KeepWaitingLineFitting();
+        turn = TakeResultsFile(form.replace);
     }
     EndProgress();
-    return taken;
+    return turn;
 }
 
 }  // namespace
@@ -55,9 +56,10 @@ RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTall
     if (!OpenAppend(form.path)) return RecordOutcome::notOpened;
     if (form.keysStop) BeginKeyPoll();
     bool stoppedByKey = false;
-    if (!WaitForResultsFile(form, stoppedByKey)) {
+    const FileTurn turn = WaitForResultsFile(form, stoppedByKey);
+    if (turn != FileTurn::taken) {
         if (form.keysStop) EndKeyPoll();
-        return RecordOutcome::notBegun;
+        return turn == FileTurn::lost ? RecordOutcome::notOpened : RecordOutcome::notBegun;
     }
     if (settings.seedMode == kSeedFromClock) settings.seed = tally.start;
     SeedMinimalStandard(settings.seed);

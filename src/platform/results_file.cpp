@@ -21,11 +21,18 @@ constexpr std::size_t kBlock = 1024 * 1024;
 // delay, and a waiting run costs nothing measurable.
 constexpr int kLockRetryMs = 20;
 
+// How often the file may be found moved (removed, renamed, replaced) once its lock is
+// taken before the run gives up: a rotation moves it once; a name that keeps changing
+// is not a file a record can be trusted to.
+constexpr int kMovesAllowed = 5;
+
 std::array<char, kBlock> g_buffer;
 std::size_t g_used = 0;
 const char* g_name = nullptr;  // nullptr: standard output
 bool g_open = false;
 bool g_failed = false;
+int g_moves = 0;
+const char* g_ownFailure = nullptr;  // a failure in the program's words, not the system's
 
 // The length of the whole lines at the start of data[0..size): the last line end is
 // never more than a line from the end.
@@ -41,19 +48,35 @@ bool OpenAppend(const char* name) {
     g_used = 0;
     g_failed = false;
     g_name = name;
+    g_moves = 0;
+    g_ownFailure = nullptr;
     g_open = system::OpenResultsFile(name);
     return g_open;
 }
 
-bool TakeResultsFile(bool emptyFirst) {
-    if (!g_open) return true;
-    if (!system::TryLockResultsFile(g_name)) return false;
+FileTurn TakeResultsFile(bool emptyFirst) {
+    if (!g_open) return FileTurn::taken;
+    for (;;) {
+        const system::LockOutcome lock = system::TryLockResultsFile(g_name);
+        if (lock == system::LockOutcome::busy) return FileTurn::busy;
+        if (lock == system::LockOutcome::taken) break;
+        // The record goes where the name leads now, under that file's lock.
+        if (++g_moves > kMovesAllowed) {
+            g_ownFailure = "it was moved or replaced again and again while waiting for it";
+            g_open = false;
+            return FileTurn::lost;
+        }
+        if (!system::OpenResultsFile(g_name)) {
+            g_open = false;
+            return FileTurn::lost;
+        }
+    }
     if (emptyFirst) system::EmptyResultsFile(g_name);
     if (!system::ResultsFileEndsWithLineEnd(g_name)) {
         std::memcpy(g_buffer.data(), kLineEnd.data(), kLineEnd.size());  // the buffer is empty
         g_used = kLineEnd.size();
     }
-    return true;
+    return FileTurn::taken;
 }
 
 void PauseBeforeAskingAgain() {
@@ -64,16 +87,36 @@ void ReleaseResultsFile() {
     system::UnlockResultsFile();
 }
 
+// Writes data[0..size), whole lines, in pieces no larger than the output takes whole, each
+// ending on a line end; how many bytes were written.
+std::size_t WriteInWholePieces(const char* data, std::size_t size) {
+    const std::size_t limit = system::ResultsWholeWriteLimit();
+    std::size_t written = 0;
+    while (written < size) {
+        std::size_t piece = size - written;
+        if (piece > limit) {
+            // A line is far shorter than the limit, so a piece always holds one.
+            piece = WholeLines(data + written, limit);
+            if (piece == 0) piece = size - written;
+        }
+        const std::size_t done = system::AppendToResultsFile(data + written, piece);
+        written += done;
+        if (done != piece) break;
+    }
+    return written;
+}
+
 bool FileFlush() {
     if (!g_open || g_failed) {
         g_used = 0;
         return !g_failed;
     }
     // Only whole lines leave the buffer: an appending write lands in one piece, so a line
-    // is never split between two writes that another program's write could come between.
+    // is never split between two writes that another program's write could come between;
+    // and into a pipe, each piece is one a reader gets whole, however the process ends.
     const std::size_t whole = WholeLines(g_buffer.data(), g_used);
     if (whole == 0) return true;
-    const std::size_t written = system::AppendToResultsFile(g_buffer.data(), whole);
+    const std::size_t written = WriteInWholePieces(g_buffer.data(), whole);
     if (written != whole) {
         // The file keeps whole lines only: the incomplete line's bytes are taken back.
         const std::size_t complete = WholeLines(g_buffer.data(), written);
@@ -90,7 +133,7 @@ bool FileFlush() {
 }
 
 const char* FileFailureReason() {
-    return system::ResultsFileFailure();
+    return g_ownFailure != nullptr ? g_ownFailure : system::ResultsFileFailure();
 }
 
 bool FileFailed() {

@@ -8,6 +8,9 @@
 // FileFailed() says so and later text is dropped, never written through a file in an
 // unknown state.
 //
+// Into a pipe, a FIFO, a socket or a terminal the lines go in pieces that a reader takes
+// whole, so what any reader ever reads ends on a line end, however the process ends.
+//
 // Opening never waits: a FIFO without a reader cannot be opened. Runs that share a file
 // take turns: each record is written whole under the file's lock, from the look at the
 // file's last line to the last write and any take-back.
@@ -27,9 +30,14 @@ struct FileSpan {
 // to standard output.
 [[nodiscard]] bool OpenAppend(const char* name);
 // Takes the opened file for one record: its lock, then (with `emptyFirst`, a file only)
-// its contents removed, then a line end first if the file ends in a torn line. False, at
-// once, while another run holds the lock; ask again later.
-[[nodiscard]] bool TakeResultsFile(bool emptyFirst = false);
+// its contents removed, then a line end first if the file ends in a torn line (or its end
+// cannot be read). `busy`, at once, while another run holds the lock: ask again later. A
+// file moved away (removed, renamed, replaced through a link) while this program waited
+// is left to whoever moved it: the name is opened again and that file's lock taken;
+// `lost` when the name cannot be opened any more, or keeps changing (FileFailureReason
+// says which).
+enum class FileTurn { taken, busy, lost };
+[[nodiscard]] FileTurn TakeResultsFile(bool emptyFirst = false);
 // A short wait before asking TakeResultsFile again (a signal may cut it short).
 void PauseBeforeAskingAgain();
 // After the record's last FileFlush: the next run may write.

@@ -38,9 +38,15 @@ struct InputRead {
 // Opening never waits (a FIFO without a reader cannot be opened). nullptr: the records go
 // to standard output.
 [[nodiscard]] bool OpenResultsFile(const char* name);
-// Is the file empty, or does it end with a line end? A file whose end keeps moving
-// (another program is appending) counts as ending well.
+// Is the file empty, or does it end with a line end? It is read through the handle that
+// writes it where the file's mode lets this program read it; a file that cannot be read
+// counts as torn (an empty line is better than a record glued onto another's line), one
+// whose end keeps moving (another program is appending) as ending well.
 [[nodiscard]] bool ResultsFileEndsWithLineEnd(const char* name);
+// The largest write that a reader takes whole, or not at all, even if the process ends
+// while it waits: unlimited for a regular file (a torn line there is repaired by the next
+// record), PIPE_BUF's 4096 bytes for a pipe, a FIFO, a socket or a terminal.
+[[nodiscard]] std::size_t ResultsWholeWriteLimit();
 // How many bytes were appended: all, or fewer when an error came first.
 std::size_t AppendToResultsFile(const char* data, std::size_t size);
 // Takes back the last `bytes` bytes that this program appended, if the file still ends
@@ -52,8 +58,11 @@ void TakeBackFromResultsFile(const char* name, const char* data, std::size_t byt
 // run's lines. It is advisory (a program that appends without asking for it is not held
 // back) and leaves the file readable by anyone meanwhile. Only a regular file is locked:
 // standard output, pipes and devices need none, and a file system without locks is
-// written as before. Never waits: false while another run holds it.
-[[nodiscard]] bool TryLockResultsFile(const char* name);
+// written as before. Never waits. Once it is held, the file is checked to be the one the
+// name leads to now: a file removed, renamed (a log's rotation) or replaced through a link
+// while this program waited is given up, lock and all, as `moved`.
+enum class LockOutcome { taken, busy, moved };
+[[nodiscard]] LockOutcome TryLockResultsFile(const char* name);
 void UnlockResultsFile();
 
 // Waits a little while another run holds the lock; a signal may end the wait early.

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -18,6 +20,8 @@ namespace {
 int g_results = -1;
 int g_resultsErrno = 0;
 bool g_locked = false;
+bool g_readable = false;  // the results descriptor may read too (a regular file only)
+bool g_regular = false;
 
 std::size_t WriteAll(int fd, const char* data, std::size_t size) {
     std::size_t written = 0;
@@ -84,51 +88,78 @@ InputRead ReadStandardInput(char* buffer, std::size_t size) {
     }
 }
 
+namespace {
+
+// Is the name a regular file, or nothing yet (it is created as one)?
+bool RegularOrAbsent(const char* name) {
+    struct stat file {};
+    return ::stat(name, &file) == 0 ? S_ISREG(file.st_mode) : errno == ENOENT;
+}
+
+bool IsRegular(int fd) {
+    struct stat file {};
+    return ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode);
+}
+
+}  // namespace
+
 bool OpenResultsFile(const char* name) {
     if (g_results >= 0) ::close(g_results);
     g_locked = false;
+    g_readable = false;
     if (name == nullptr) {
         g_results = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
         g_resultsErrno = errno;
+        g_regular = g_results >= 0 && IsRegular(g_results);
         return g_results >= 0;
+    }
+    // A regular file is opened for reading too, so that its last byte is read through the
+    // descriptor that writes it (no second descriptor, which a limit on open files or a
+    // file its owner may write but not read would refuse). Anything else, or a file this
+    // program may not read, is opened for writing only: opening a FIFO for reading would
+    // make this program its reader.
+    constexpr int kAppend = O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK;
+    g_results = -1;
+    if (RegularOrAbsent(name)) {
+        g_results = ::open(name, O_RDWR | kAppend, 0666);
+        if (g_results >= 0 && !IsRegular(g_results)) {  // replaced meanwhile
+            ::close(g_results);
+            g_results = -1;
+        }
+        g_readable = g_results >= 0;
     }
     // O_NONBLOCK makes the open itself refuse what would wait for ever (a FIFO nobody
     // reads); writes then wait as usual, so pipes and devices work as they always have.
-    g_results = ::open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (g_results < 0) g_results = ::open(name, O_WRONLY | kAppend, 0666);
     g_resultsErrno = errno;
     if (g_results < 0) return false;
     const int flags = ::fcntl(g_results, F_GETFL);
     if (flags >= 0) (void)::fcntl(g_results, F_SETFL, flags & ~O_NONBLOCK);
+    g_regular = IsRegular(g_results);
     return true;
 }
 
-// The last byte is read through a second descriptor, since the first is open for writing
-// only; a file this program may not read is taken as it is. Another program's write may
-// be under way: the file's size then grows while its last bytes are still arriving, and a
-// last byte read at that moment is no sign of a torn line, so only an end that stays put
-// is taken as torn.
+// Another program's write may be under way: the file's size then grows while its last
+// bytes are still arriving, and a last byte read at that moment is no sign of a torn line,
+// so only an end that stays put is taken as torn.
 bool ResultsFileEndsWithLineEnd(const char* name) {
-    if (name == nullptr) return true;  // standard output is taken as it is
-    struct stat written {};
-    if (::fstat(g_results, &written) != 0 || !S_ISREG(written.st_mode)) return true;
-    const int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return true;
+    if (name == nullptr || !g_regular) return true;  // standard output is taken as it is
     struct stat file {};
-    bool endsWell = true;
-    if (::fstat(fd, &file) == 0 && file.st_dev == written.st_dev && file.st_ino == written.st_ino) {
-        for (int look = 0; look < 3; ++look) {
-            char last = '\n';
-            const off_t size = file.st_size;
-            if (size == 0 || ::pread(fd, &last, 1, size - 1) != 1 || last == '\n') break;
-            ::usleep(2000);
-            if (::fstat(fd, &file) != 0 || file.st_size == size) {
-                endsWell = false;
-                break;
-            }
-        }
+    if (::fstat(g_results, &file) != 0) return false;
+    for (int look = 0; look < 3; ++look) {
+        const off_t size = file.st_size;
+        if (size == 0) return true;
+        char last = '\n';
+        if (!g_readable || ::pread(g_results, &last, 1, size - 1) != 1) return false;
+        if (last == '\n') return true;
+        ::usleep(2000);
+        if (::fstat(g_results, &file) != 0 || file.st_size == size) return false;
     }
-    ::close(fd);
-    return endsWell;
+    return true;
+}
+
+std::size_t ResultsWholeWriteLimit() {
+    return g_regular ? SIZE_MAX : PIPE_BUF;
 }
 
 std::size_t AppendToResultsFile(const char* data, std::size_t size) {
@@ -148,16 +179,24 @@ void TakeBackFromResultsFile(const char*, const char*, std::size_t bytes) {
     }
 }
 
-bool TryLockResultsFile(const char*) {
-    struct stat file {};
-    if (g_locked || ::fstat(g_results, &file) != 0 || !S_ISREG(file.st_mode)) return true;
+LockOutcome TryLockResultsFile(const char* name) {
+    struct stat held {};
+    if (g_locked || ::fstat(g_results, &held) != 0 || !S_ISREG(held.st_mode))
+        return LockOutcome::taken;
     // flock's lock belongs to this open file, so it ends with the process however that
     // ends. A file system that cannot lock (ENOLCK, EINVAL) is written unlocked.
-    if (::flock(g_results, LOCK_EX | LOCK_NB) == 0) {
-        g_locked = true;
-        return true;
+    if (::flock(g_results, LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK || errno == EINTR ? LockOutcome::busy : LockOutcome::taken;
     }
-    return errno != EWOULDBLOCK && errno != EINTR;
+    g_locked = true;
+    // As mail is delivered: the lock counts only if the name still leads to the locked file.
+    struct stat named {};
+    if (name != nullptr &&
+        (::stat(name, &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino)) {
+        UnlockResultsFile();
+        return LockOutcome::moved;
+    }
+    return LockOutcome::taken;
 }
 
 void UnlockResultsFile() {

@@ -4,12 +4,14 @@
 #include <windows.h>
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace lotrix::system {
 namespace {
 
 HANDLE g_results = INVALID_HANDLE_VALUE;
+bool g_readable = false;               // the results handle may read too
 HANDLE g_lock = INVALID_HANDLE_VALUE;  // a handle of its own: the results one may only append
 DWORD g_resultsError = 0;
 
@@ -40,12 +42,22 @@ HANDLE OpenAnotherHandle(const char* name, DWORD access) {
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// Reads at `offset` without moving the handle's own position.
 bool ReadAt(HANDLE handle, LONGLONG offset, char* buffer, DWORD size) {
-    LARGE_INTEGER at;
-    at.QuadPart = offset;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD got = 0;
-    return ::SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) &&
-           ::ReadFile(handle, buffer, size, &got, nullptr) && got == size;
+    return ::ReadFile(handle, buffer, size, &got, &at) && got == size;
+}
+
+// The same file: the volume and the file's index agree.
+bool SameFile(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    return ::GetFileInformationByHandle(a, &first) && ::GetFileInformationByHandle(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
 }
 
 LONGLONG SizeOf(HANDLE handle) {
@@ -112,34 +124,42 @@ bool OpenResultsFile(const char* name) {
         g_resultsError = ::GetLastError();
         return g_results != INVALID_HANDLE_VALUE;
     }
-    // FILE_APPEND_DATA alone: every write lands at the end of the file, in one piece.
-    // Shared as a file is on Linux: others may read, append, rename or remove it meanwhile.
-    g_results = ::CreateFileA(name, FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    g_resultsError = ::GetLastError();
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the file,
+    // in one piece. Reading too where the file allows it, so that its last byte is read
+    // through this handle. Shared as a file is on Linux: others may read, append, rename
+    // or remove it meanwhile (a run checks, once it holds the lock, that it has the file
+    // the name leads to).
+    constexpr std::array<DWORD, 2> kAccess{FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                                           FILE_APPEND_DATA | FILE_READ_ATTRIBUTES};
+    for (const DWORD access : kAccess) {
+        g_results =
+            ::CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        g_resultsError = ::GetLastError();
+        g_readable = (access & FILE_READ_DATA) != 0;
+        if (g_results != INVALID_HANDLE_VALUE || g_resultsError != ERROR_ACCESS_DENIED) break;
+    }
     return g_results != INVALID_HANDLE_VALUE;
 }
 
-// Read through a second handle, since the first may only append. Another program's write
-// may be under way, so only an end that stays put is taken as torn.
+// Another program's write may be under way, so only an end that stays put is taken as
+// torn; an end this program may not read is taken as torn too.
 bool ResultsFileEndsWithLineEnd(const char* name) {
     if (name == nullptr || ::GetFileType(g_results) != FILE_TYPE_DISK) return true;
-    const HANDLE file = OpenAnotherHandle(name, GENERIC_READ);
-    if (file == INVALID_HANDLE_VALUE) return true;
-    bool endsWell = true;
     for (int look = 0; look < 3; ++look) {
-        const LONGLONG size = SizeOf(file);
+        const LONGLONG size = SizeOf(g_results);
+        if (size == 0) return true;
         char last = '\n';
-        if (size <= 0 || !ReadAt(file, size - 1, &last, 1) || last == '\n') break;
+        if (size < 0 || !g_readable || !ReadAt(g_results, size - 1, &last, 1)) return false;
+        if (last == '\n') return true;
         ::Sleep(2);
-        if (SizeOf(file) == size) {
-            endsWell = false;
-            break;
-        }
+        if (SizeOf(g_results) == size) return false;
     }
-    ::CloseHandle(file);
-    return endsWell;
+    return true;
+}
+
+std::size_t ResultsWholeWriteLimit() {
+    return ::GetFileType(g_results) == FILE_TYPE_DISK ? SIZE_MAX : 4096;
 }
 
 std::size_t AppendToResultsFile(const char* data, std::size_t size) {
@@ -173,21 +193,34 @@ void TakeBackFromResultsFile(const char* name, const char* data, std::size_t byt
     ::CloseHandle(file);
 }
 
-bool TryLockResultsFile(const char* name) {
-    if (g_lock != INVALID_HANDLE_VALUE) return true;
-    if (name == nullptr || ::GetFileType(g_results) != FILE_TYPE_DISK) return true;
+// The lock is taken through a handle opened by the name: if that is not the file this
+// program writes, the file was moved (renamed, removed, replaced) while it waited.
+LockOutcome TryLockResultsFile(const char* name) {
+    if (g_lock != INVALID_HANDLE_VALUE) return LockOutcome::taken;
+    if (name == nullptr || ::GetFileType(g_results) != FILE_TYPE_DISK) return LockOutcome::taken;
     const HANDLE lock = OpenAnotherHandle(name, GENERIC_READ);
-    if (lock == INVALID_HANDLE_VALUE) return true;  // nothing to lock with: written as before
+    if (lock == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        constexpr DWORD kDeletePending = 303;  // ERROR_DELETE_PENDING
+        const bool gone = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                          error == kDeletePending;
+        return gone ? LockOutcome::moved : LockOutcome::taken;  // else written as before
+    }
+    if (!SameFile(lock, g_results)) {
+        ::CloseHandle(lock);
+        return LockOutcome::moved;
+    }
     OVERLAPPED at{};
     at.Offset = kLockOffsetLow;
     at.OffsetHigh = kLockOffsetHigh;
     if (::LockFileEx(lock, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
         g_lock = lock;
-        return true;
+        return LockOutcome::taken;
     }
     const DWORD error = ::GetLastError();
     ::CloseHandle(lock);
-    return error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING;
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockOutcome::busy
+                                                                      : LockOutcome::taken;
 }
 
 void UnlockResultsFile() {
