@@ -33,11 +33,10 @@ int RunBatch(const CommandLine& line) {
         // Bare numbers hold no seed line: without this the numbers could not be made again.
         if (line.numbersOnly) ErrorPrint("lotrix20: seed %d\n", settings.seed);
     }
-    if (settings.seed == kModulus && settings.choice != 1) {
-        ErrorPrint(
-            "lotrix20: warning: seed 2147483647 makes every number of choice %d the "
-            "same\n",
-            settings.choice);
+    // 0, 2147483647 and -2147483647 are multiples of the modulus: the state stays 0.
+    if (MinimalStandardAdvance(settings.seed) == 0 && settings.choice != 1) {
+        ErrorPrint("lotrix20: warning: seed %d makes every number of choice %d the same\n",
+                   settings.seed, settings.choice);
     }
     const RecordOutcome outcome = WriteRecord(form, settings, tally);
     ReleaseStopRequests();

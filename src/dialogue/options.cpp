@@ -27,7 +27,8 @@ const char* const kUsage =
     "                       3: integers 1..2147483646 (the minimal-standard generator)\n"
     "                       4: integers from LOWER to UPPER\n"
     "  -n, --count COUNT    how many numbers: 1 to 2147483647\n"
-    "  -s, --seed SEED      the seed: 1 to 2147483647\n"
+    "  -s, --seed SEED      the seed: -2147483648 to 2147483647, every value the clock\n"
+    "                       can give (the dialogue takes 1 to 2147483647)\n"
     "      --clock-seed     the seed is the current time (seconds since 1970)\n"
     "  -l, --lower LOWER    choice 4's lower bound\n"
     "  -u, --upper UPPER    choice 4's upper bound (at most 2147483647 values in all)\n"
@@ -67,11 +68,19 @@ constexpr option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
+// Leading zeros are any in number, as strtol's callers take them: "007" is 7.
+std::string_view WithoutLeadingZeros(std::string_view digits) {
+    while (digits.size() > 1 && digits[0] == '0')
+        digits.remove_prefix(1);
+    return digits;
+}
+
 // A whole decimal number from `lowest` to `highest`, an optional sign first, nothing after.
 bool ReadWhole(std::string_view text, std::int64_t lowest, std::int64_t highest,
                std::int32_t& value) {
     const bool negative = !text.empty() && text[0] == '-';
     if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
+    text = WithoutLeadingZeros(text);
     if (text.empty() || text.size() > 12) return false;
     std::int64_t magnitude = 0;
     for (const char c : text) {
@@ -86,6 +95,7 @@ bool ReadWhole(std::string_view text, std::int64_t lowest, std::int64_t highest,
 
 // A whole decimal number from 0 to 2^64 - 1, nothing before or after it.
 bool ReadCount64(std::string_view text, std::uint64_t& value) {
+    text = WithoutLeadingZeros(text);
     if (text.empty() || text.size() > 20) return false;
     std::uint64_t whole = 0;
     for (const char c : text) {
@@ -159,9 +169,12 @@ CommandLine ReadCommandLine(int argc, char** argv) {
                 hasCount = true;
                 break;
             case 's':
-                if (!ReadWhole(value, 1, INT32_MAX, settings.seed)) {
-                    return Mistake("the seed must be a whole number from 1 to 2147483647, not '%s'",
-                                   value);
+                // Every seed the clock can give, so that a clock seed said on standard
+                // error can be given back.
+                if (!ReadWhole(value, INT32_MIN, INT32_MAX, settings.seed)) {
+                    return Mistake(
+                        "the seed must be a whole number from -2147483648 to 2147483647, not '%s'",
+                        value);
                 }
                 if (settings.seedMode == kSeedFromClock) {
                     return Mistake("give either --seed or --clock-seed, not both");
