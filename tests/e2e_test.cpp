@@ -125,16 +125,22 @@ TEST_F(EndToEnd, AKeyDuringARunStopsItAndBothSummariesAgree) {
     EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
 }
 
-TEST_F(EndToEnd, ACursorKeyStopsTheRunAndItsSecondCodeEndsTheClosingWait) {
-    session_ = StartUnderPty("3\n2000000000\n1\n1\n");
-    WaitForRun(session_);
-    Type(session_, "\x1b[A");
-    ASSERT_TRUE(WaitForExit(session_, 20s)) << session_.screen;  // no further key is needed
-    EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
-    const std::int64_t shown = ReportedCount(session_.screen);
-    EXPECT_GT(shown, 0);
-    ExpectChoiceThreeRecord("lotrix20.txt", 1, shown, "2000000000");
-    EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
+// Two keys in one burst: a cursor key's two codes, or a byte that cannot continue the
+// character its lead byte began (0xC3 then '(': two keys, not one).
+TEST_F(EndToEnd, ACursorKeyOrABrokenCharacterStopsTheRunAndItsSecondKeyEndsTheClosingWait) {
+    for (const char* keys : {"\x1b[A", "\xc3("}) {
+        std::filesystem::remove("lotrix20.txt");
+        session_ = StartUnderPty("3\n2000000000\n1\n1\n");
+        WaitForRun(session_);
+        Type(session_, keys);
+        ASSERT_TRUE(WaitForExit(session_, 20s)) << session_.screen;  // no further key is needed
+        EXPECT_TRUE(WIFEXITED(*session_.status) && WEXITSTATUS(*session_.status) == 0);
+        const std::int64_t shown = ReportedCount(session_.screen);
+        EXPECT_GT(shown, 0);
+        ExpectChoiceThreeRecord("lotrix20.txt", 1, shown, "2000000000");
+        EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
+        Close(session_);
+    }
 }
 
 // Ctrl+S and Ctrl+Q are keys, not flow control; a character of several bytes (è) is one

@@ -23,6 +23,9 @@ std::int64_t g_startMs = 0;
 std::int64_t g_nextMs = 0;
 bool g_shown = false;
 int g_columns = 0;  // the terminal's width when the line was last shown; 0: unknown
+std::size_t g_shownLength = 0;
+std::array<char, 512> g_waiting;  // the waiting line's text, shown again when the width changes
+std::size_t g_waitingLength = 0;
 
 ConsoleStream StreamOf(ProgressPlace place) {
     return place == ProgressPlace::belowPrompt ? ConsoleStream::output : ConsoleStream::error;
@@ -42,16 +45,41 @@ void Write(std::string_view text) {
     }
 }
 
+// How many rows the line shown last covers now: a terminal narrowed since has wrapped it
+// (terminals reflow their text, the cursor staying at its end).
+int RowsCovered(int columns) {
+    if (columns <= 0 || g_shownLength == 0) return 1;
+    return static_cast<int>((g_shownLength + columns - 1) / static_cast<std::size_t>(columns));
+}
+
+// Back to where the line shown last begins; the rows below its first that it covers now
+// are erased on the way.
+void ReturnToLineStart(int columns) {
+    const int rows = RowsCovered(columns);
+    if (rows > 1) {
+        Write("\r\x1b[K");
+        for (int row = rows; row > 1; --row)
+            Write("\x1b[A\x1b[K");
+    }
+    Write("\r");
+}
+
 // Shows `text` as the line: from the line's start (the first time below the prompt), cut
 // to one column less than the terminal has now, so that it never wraps, then the rest of
 // the row erased.
 void ShowLine(std::string_view text) {
-    g_columns = TerminalColumns(StreamOf(g_place));
+    const int columns = TerminalColumns(StreamOf(g_place));
+    if (g_shown) {
+        ReturnToLineStart(columns);
+    } else {
+        Write(g_place == ProgressPlace::standardError ? "\r" : "\n");
+    }
+    g_columns = columns;
     if (g_columns > 1) text = text.substr(0, std::min<std::size_t>(text.size(), g_columns - 1));
-    Write(g_shown || g_place == ProgressPlace::standardError ? "\r" : "\n");
     Write(text);
     Write("\x1b[K");
     g_shown = true;
+    g_shownLength = text.size();
 }
 
 // "37% completato, 123456789 numeri scritti, mancano circa 1:05" below the dialogue's
@@ -102,31 +130,37 @@ void NoteProgress(std::int32_t done) {
 void ShowWaitingForFile(ProgressPlace place, const char* file) {
     g_shown = false;
     g_place = Settle(place);
-    if (g_place == ProgressPlace::belowPrompt) {
-        ShowLine("attendo che un altro calcolo finisca di scrivere nel file ''lotrix20.txt''...");
-    } else if (g_place == ProgressPlace::standardError) {
-        std::array<char, 512> line;
-        const int length =
-            std::snprintf(line.data(), line.size(),
-                          "lotrix20: waiting for another run to finish writing '%s'", file);
-        ShowLine({line.data(),
-                  std::min<std::size_t>(static_cast<std::size_t>(length), line.size() - 1)});
-    }
+    const int length =
+        g_place == ProgressPlace::belowPrompt
+            ? std::snprintf(g_waiting.data(), g_waiting.size(), "%s",
+                            "attendo che un altro calcolo finisca di scrivere nel file "
+                            "''lotrix20.txt''...")
+            : std::snprintf(g_waiting.data(), g_waiting.size(),
+                            "lotrix20: waiting for another run to finish writing '%s'", file);
+    g_waitingLength = std::min<std::size_t>(static_cast<std::size_t>(length), g_waiting.size() - 1);
+    if (g_place != ProgressPlace::none) ShowLine({g_waiting.data(), g_waitingLength});
+}
+
+void KeepWaitingLineFitting() {
+    if (g_shown && TerminalColumns(StreamOf(g_place)) != g_columns)
+        ShowLine({g_waiting.data(), g_waitingLength});
 }
 
 void EndProgress() {
     if (g_shown) {
         // Erase the line; below the prompt, go back up to where the prompt left the cursor:
         // on a narrow terminal the prompt wrapped, and its last row holds what was left.
-        std::array<char, 32> back;
-        int column = kPromptLength + 1;
-        if (g_columns > 0)
-            column = kPromptLength % g_columns == 0 ? g_columns : kPromptLength % g_columns + 1;
-        const int length =
-            g_place == ProgressPlace::belowPrompt
-                ? std::snprintf(back.data(), back.size(), "\r\x1b[K\x1b[A\x1b[%dG", column)
-                : std::snprintf(back.data(), back.size(), "\r\x1b[K");
-        Write({back.data(), static_cast<std::size_t>(length)});
+        const int columns = TerminalColumns(StreamOf(g_place));
+        ReturnToLineStart(columns);
+        Write("\x1b[K");
+        if (g_place == ProgressPlace::belowPrompt) {
+            std::array<char, 32> back;
+            int column = kPromptLength + 1;
+            if (columns > 0)
+                column = kPromptLength % columns == 0 ? columns : kPromptLength % columns + 1;
+            const int length = std::snprintf(back.data(), back.size(), "\x1b[A\x1b[%dG", column);
+            Write({back.data(), static_cast<std::size_t>(length)});
+        }
     }
     g_shown = false;
     g_place = ProgressPlace::none;

@@ -26,5 +26,7 @@ void EndProgress();
 // While another run holds the results file: a line that says so, where the progress line
 // goes, until EndProgress takes it away. `file` is named in batch mode's words.
 void ShowWaitingForFile(ProgressPlace place, const char* file);
+// While waiting: the waiting line drawn again to fit a terminal whose width has changed.
+void KeepWaitingLineFitting();
 
 }  // namespace lotrix

@@ -47,6 +47,7 @@ volatile std::sig_atomic_t g_wantedMode = kUserMode;  // the mode the program wa
 volatile std::sig_atomic_t g_holdStops = 0;
 volatile std::sig_atomic_t g_heldSignal = 0;
 int g_pendingCode = -1;  // second code of a two-code key
+int g_pendingByte = -1;  // a byte read ahead that begins the next key
 
 // Faults end the process at once, the terminal restored first: nothing that follows a
 // fault can be trusted to complete a record.
@@ -308,6 +309,10 @@ int ReadRestOfCharacter(int fd, unsigned char lead) {
     for (int i = 0; i < more; ++i) {
         unsigned char byte = 0;
         if (!ReadByte(fd, byte, kEscapeWaitMs)) return lead;
+        if ((byte & 0xC0u) != 0x80u) {  // cannot continue a character: the next key begins
+            g_pendingByte = byte;
+            return lead;
+        }
         character = character << 6 | (byte & 0x3Fu);
     }
     return character < 256 ? static_cast<int>(character) : lead;
@@ -323,7 +328,7 @@ int ReadRestOfKey(int fd, unsigned char first) {
 }  // namespace
 
 bool KeyWaiting() {
-    if (g_pendingCode >= 0) return true;
+    if (g_pendingCode >= 0 || g_pendingByte >= 0) return true;
     const int fd = Terminal();
     if (fd < 0 || !InForeground(fd)) return false;
     int count = 0;
@@ -342,7 +347,13 @@ int ReadKey() {
     WantMode(kRawMode);
     unsigned char byte = 0;
     int code = keys::kEndOfInput;
-    if (ReadByte(fd, byte, -1)) code = ReadRestOfKey(fd, byte);
+    if (g_pendingByte >= 0) {
+        byte = static_cast<unsigned char>(g_pendingByte);
+        g_pendingByte = -1;
+        code = ReadRestOfKey(fd, byte);
+    } else if (ReadByte(fd, byte, -1)) {
+        code = ReadRestOfKey(fd, byte);
+    }
     WantMode(before);
     return code;
 }
@@ -422,6 +433,7 @@ void TerminalDisable() {
     if (g_tty >= 0) ::close(g_tty);
     g_tty = kNoTerminal;
     g_pendingCode = -1;
+    g_pendingByte = -1;
 }
 
 }  // namespace lotrix
