@@ -262,7 +262,7 @@ DetachedRun RunReading(const std::vector<std::string>& arguments, const std::str
     const auto deadline = Clock::now() + timeout;
     char chunk[4096];
     if (stallSignal != 0) {  // the pipe fills and the program waits in a write
-        std::this_thread::sleep_for(500ms);
+        std::this_thread::sleep_for(300ms);
         ::kill(pid, stallSignal);
         ::waitpid(pid, &run.status, 0);
     }

@@ -9,7 +9,7 @@ socket="lotrix-resize-$$"
 trap 'tmux -L "$socket" kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
 cd "$work"
 : >lotrix20.txt
-flock lotrix20.txt sleep 3 &
+flock lotrix20.txt sleep 1.5 &
 sleep 0.3
 tmux -L "$socket" new-session -d -x 100 -y 20 \
   "printf '3\n5\n1\n1\n' | TERM=xterm '$program'; sleep 30"

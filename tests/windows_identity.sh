@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build under wine writes the bytes the Linux build writes, every "\n" made
 # CR LF: the console text and the record, for each choice, each error path, a record after
-# a torn line, a 1,000,000-number record of each choice, and four runs writing into one file
-# at once. The summaries' times may
+# a torn line, a 1,000,000-number record of each choice, four runs writing into one file
+# at once, and a file renamed while a run waits for it. The summaries' times may
 # differ between the two runs and are compared as "T".
 # Usage: windows_identity.sh LINUX_LOTRIX20 WINDOWS_LOTRIX20_EXE
 set -uo pipefail
@@ -77,6 +77,37 @@ shared() {
   fi
 }
 shared
+
+# A file renamed while a run waits for its lock (a log's rotation): the record goes into
+# the new file under the name, the old one keeps what it had. The lock is held here as
+# wine takes it, a POSIX lock on the byte far past the end.
+moved() {
+  rm -rf "$work/moved" && mkdir "$work/moved" && cd "$work/moved"
+  echo old >d.txt
+  perl -e '
+    use Fcntl qw(F_SETLKW F_WRLCK SEEK_SET O_RDWR);
+    sysopen(my $file, "d.txt", O_RDWR) or die;
+    my $lock = pack("s s x4 q q i x4", F_WRLCK, SEEK_SET, 0x7FFFFFFFFFFFFFFE, 1, 0);
+    fcntl($file, F_SETLKW, $lock) or die "no lock: $!";
+    my $run = fork // die;
+    if ($run == 0) { exec @ARGV or die }
+    sleep 3;
+    rename "d.txt", "d.txt.1" or die;
+    open(my $new, ">", "d.txt") or die; print $new "new\n"; close $new;
+    close $file;
+    waitpid($run, 0);
+    exit($? >> 8);' setsid -w wine "$windows" -c 3 -n 3 -s 1 -o d.txt
+  local status=$?
+  cd - >/dev/null
+  if [ "$status" = 0 ] && [ "$(cat "$work/moved/d.txt.1")" = old ] &&
+     [ "$(head -c 12 "$work/moved/d.txt")" = "$(printf 'new\nseme = 1')" ]; then
+    passed=$((passed + 1))
+  else
+    echo "a file renamed while a run waits: status $status, the record is not under the name"
+    failed=$((failed + 1))
+  fi
+}
+moved
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
