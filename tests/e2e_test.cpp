@@ -223,7 +223,7 @@ TEST_F(EndToEnd, AWideIntervalRunIsAsQuickAsAnyOther) {
     const DetachedRun run = RunDetached("4\n0\n1073741824\n2000000\n1\n2147483646\n");
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0);
-    EXPECT_LT(took, 1s);
+    EXPECT_LT(took, 20s);  // about 0.1 s here; the old way took hours
     const std::string record = ReadFile("lotrix20.txt");
     const auto summary = record.find("sono stati generati 2000000 numeri");
     ASSERT_NE(summary, std::string::npos);

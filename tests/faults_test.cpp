@@ -55,7 +55,7 @@ TEST_F(Faults, AFailedWriteStopsTheRunAtOnceAndIsSaid) {
     for (const char* input : {kLongRun, "2\n5\n1\n1\n"}) {
         const auto start = std::chrono::steady_clock::now();
         const DetachedRun run = RunDetached(input);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);  // not the whole run's minutes
         EXPECT_TRUE(Exited(run.status, 1)) << input;
         EXPECT_TRUE(EndsWith(run.output, kRunning + said)) << run.output;
         EXPECT_EQ(run.output.find("sono stati generati"), std::string::npos);

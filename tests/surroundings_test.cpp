@@ -104,7 +104,7 @@ TEST_F(Surroundings, AFifoCannotHoldTheProgram) {
     const auto stopped = SteadyClock::now();
     ::kill(session_.pid, SIGTERM);
     ASSERT_TRUE(WaitForExit(session_, 10s));
-    EXPECT_LT(SteadyClock::now() - stopped, 3s);
+    EXPECT_LT(SteadyClock::now() - stopped, 8s);  // a second, with room for a loaded machine
     EXPECT_TRUE(KilledBy(session_.status, SIGTERM));
     EXPECT_TRUE(SameSettings(session_.initial, TerminalSettings(session_)));
     ::close(reader);
