@@ -98,7 +98,7 @@ void LineBatch(benchmark::State& state) {
 }
 BENCHMARK(LineBatch)->DenseRange(1, 4)->ArgName("choice");
 
-// Choice 3's lines on the scalar twin (one step and WriteFieldLine a number), 4096 lines a
+// Choice 3's lines on the scalar reference (one step and WriteFieldLine a number), 4096 lines a
 // round, to set beside the paths below.
 void MinimalStandardScalarPath(benchmark::State& state) {
     std::int32_t s = 1;
@@ -118,7 +118,7 @@ BENCHMARK(MinimalStandardScalarPath);
 
 // The lines on each path, 4096 a round: choice 3, choice 1, choice 4 with the bounds of
 // PrepareRow, and choice 2 where the path has it; per_number is the time of one line.
-void VectorPath(benchmark::State& state, const FastLines* path, std::int32_t choice) {
+void VectorPath(benchmark::State& state, const Path* path, std::int32_t choice) {
     if (path->minimalStandard == nullptr || !path->runsHere()) {
         state.SkipWithError("not supported here");
         return;
@@ -139,7 +139,7 @@ void VectorPath(benchmark::State& state, const FastLines* path, std::int32_t cho
 }
 
 [[maybe_unused]] const bool g_registered = [] {
-    for (const FastLines* path : kFastPaths) {
+    for (const Path* path : kPaths) {
         for (const std::int32_t choice : {3, 1, 4, 2}) {
             if (choice == 2 && path->unitReal == nullptr) continue;
             benchmark::RegisterBenchmark(

@@ -1,4 +1,4 @@
-// Each path of the rows against its scalar twin, byte for byte, for both line ends: the
+// Each path of the rows against its scalar reference, byte for byte, for both line ends: the
 // digit writer on every 32-bit magnitude, long streams of each row, and the run's batch
 // makers handing over between path and twin. A path the processor lacks is never chosen,
 // and its tests say so and skip. Built twice: sampled for every day, and with every
@@ -25,7 +25,7 @@
 namespace lotrix {
 
 // ctest shows each instance by its path's name, not by an address.
-void PrintTo(const FastLines* path, std::ostream* out) {
+void PrintTo(const Path* path, std::ostream* out) {
     *out << path->name;
 }
 
@@ -42,30 +42,29 @@ constexpr std::int32_t kStreamLines = 200'000;
 
 constexpr std::string_view kLineEnds[] = {"\n", "\r\n"};
 
-class FastLinesTest : public ::testing::TestWithParam<const FastLines*> {
+class PathTest : public ::testing::TestWithParam<const Path*> {
   protected:
     void SetUp() override {
         if (!RunsHere(*GetParam())) GTEST_SKIP() << "no " << GetParam()->name << " here";
     }
-    const FastLines& path = *GetParam();
+    const Path& path = *GetParam();
 };
 
-INSTANTIATE_TEST_SUITE_P(EachPath, FastLinesTest, ::testing::ValuesIn(kFastPaths),
-                         [](const auto& info) {
-                             std::string name = info.param->name;
-                             std::erase(name, '-');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(EachPath, PathTest, ::testing::ValuesIn(kPaths), [](const auto& info) {
+    std::string name = info.param->name;
+    std::erase(name, '-');
+    return name;
+});
 
-TEST_P(FastLinesTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
-    if (&path == &kPortableLines) GTEST_SKIP() << "its digits are the scalar writer's own";
+TEST_P(PathTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
+    if (&path == &kPortablePath) GTEST_SKIP() << "its digits are the scalar writer's own";
     const auto lanes = static_cast<std::uint64_t>(path.lanes);
-    std::uint32_t magnitudes[kFastUnit];
+    std::uint32_t magnitudes[kWidestGroup];
     constexpr Sign kPlus = Sign::plus, kMinus = Sign::minus;
-    const Sign noSigns[kFastUnit] = {};
-    const Sign signs[kFastUnit] = {kPlus,  kMinus, kPlus, kMinus, kMinus, kPlus, kMinus, kPlus,
-                                   kMinus, kMinus, kPlus, kPlus,  kMinus, kPlus, kPlus,  kMinus};
-    char vector[kFastUnit * 14 + kFastSpill], scalar[kFastUnit * 14 + kFastSpill];
+    const Sign noSigns[kWidestGroup] = {};
+    const Sign signs[kWidestGroup] = {kPlus,  kMinus, kPlus, kMinus, kMinus, kPlus, kMinus, kPlus,
+                                      kMinus, kMinus, kPlus, kPlus,  kMinus, kPlus, kPlus,  kMinus};
+    char vector[kWidestGroup * 14 + kSpill], scalar[kWidestGroup * 14 + kSpill];
     for (const std::string_view lineEnd : kLineEnds) {
         const std::size_t length = lanes * (kFieldWidth + lineEnd.size());
         for (std::uint64_t first = 0; first < (std::uint64_t{1} << 32); first += lanes * kStride) {
@@ -91,11 +90,11 @@ TEST_P(FastLinesTest, TheDigitWriterMatchesTheScalarOneForEveryMagnitude) {
     }
 }
 
-// A long stream of one row, in blocks as the run makes them, against the scalar twin.
+// A long stream of one row, in blocks as the run makes them, against the scalar reference.
 template <typename Vector, typename Scalar>
 void ExpectSameStream(Vector vector, Scalar scalar, std::size_t lineRoom = 14) {
-    constexpr std::int32_t kLinesPerBlock = 4096 * kFastUnit;
-    std::vector<char> fast(kLinesPerBlock * lineRoom + kFastSpill), plain(fast.size());
+    constexpr std::int32_t kLinesPerBlock = 4096 * kWidestGroup;
+    std::vector<char> fast(kLinesPerBlock * lineRoom + kSpill), plain(fast.size());
     for (std::int32_t done = 0; done < kStreamLines; done += kLinesPerBlock) {
         char* out = fast.data();
         vector(out, kLinesPerBlock);
@@ -109,7 +108,7 @@ void ExpectSameStream(Vector vector, Scalar scalar, std::size_t lineRoom = 14) {
     }
 }
 
-TEST_P(FastLinesTest, EachIntegerRowsStreamMatchesTheScalarOne) {
+TEST_P(PathTest, EachIntegerRowsStreamMatchesTheScalarOne) {
     for (const std::string_view end : kLineEnds) {
         std::int32_t fastState = 1, plainState = 1;
         ExpectSameStream(
@@ -152,7 +151,7 @@ TEST_P(FastLinesTest, EachIntegerRowsStreamMatchesTheScalarOne) {
 
 // Choice 2's lines where the path has them: a long stream, and the steps around every
 // power of ten the values cross (where the way taken and the zeros after "0." change).
-TEST_P(FastLinesTest, TheRealsMatchTheScalarLines) {
+TEST_P(PathTest, TheRealsMatchTheScalarLines) {
     constexpr std::size_t kRealLine = 32;  // the longest line of choice 2, and more
     if (path.unitReal == nullptr) GTEST_SKIP() << "no reals on " << path.name;
     for (const std::string_view end : kLineEnds) {
@@ -172,27 +171,27 @@ TEST_P(FastLinesTest, TheRealsMatchTheScalarLines) {
         for (std::int32_t d = -20; d <= 20; ++d)
             steps.push_back(r + d);
     }
-    while (steps.size() % kFastUnit != 0)
+    while (steps.size() % kWidestGroup != 0)
         steps.push_back(1);
-    char fast[kFastUnit * kRealLine + kFastSpill], plain[kFastUnit * kRealLine + kFastSpill];
-    for (std::size_t i = 0; i < steps.size(); i += kFastUnit) {
-        char* end = path.unitRealLines(fast, &steps[i], "\n");
+    char fast[kWidestGroup * kRealLine + kSpill], plain[kWidestGroup * kRealLine + kSpill];
+    for (std::size_t i = 0; i < steps.size(); i += kWidestGroup) {
+        char* end = path.realLines(fast, &steps[i], "\n");
         char* plainEnd = plain;
-        for (std::size_t j = i; j < i + kFastUnit; ++j)
+        for (std::size_t j = i; j < i + kWidestGroup; ++j)
             plainEnd = WriteUnitRealLine(plainEnd, UnitRealFrom(steps[j]), "\n");
         ASSERT_EQ(std::string(fast, end), std::string(plain, plainEnd)) << "from step " << steps[i];
     }
 }
 
 #if !defined(LOTRIX_EXHAUSTIVE)
-// The run's batch makers on this path hand over to the scalar twin (states outside the
+// The run's batch makers on this path hand over to the scalar reference (states outside the
 // lanes' range, the lines left over a block): from any seed they write what the twin writes
 // one number at a time, and nothing once the stop flag is up.
-TEST_P(FastLinesTest, BatchesEqualTheScalarTwinFromAnySeed) {
+TEST_P(PathTest, BatchesEqualTheScalarTwinFromAnySeed) {
     constexpr std::int32_t kLines = 1037, kLower = -7, kUpper = 1000;
-    UseFastLines(&path);
+    UsePath(&path);
     StopFlag go{0}, stop{1};
-    std::vector<char> batch(kLines * 32 + kFastSpill), single(batch.size());
+    std::vector<char> batch(kLines * 32 + kSpill), single(batch.size());
     for (const std::string_view end : kLineEnds) {
         for (const std::int32_t choice : {1, 2, 3, 4}) {
             const auto makeLines = [&](char*& out, std::int32_t count, const StopFlag& flag) {
@@ -232,17 +231,17 @@ TEST_P(FastLinesTest, BatchesEqualTheScalarTwinFromAnySeed) {
             }
         }
     }
-    UseFastLines(nullptr);
+    UsePath(nullptr);
 }
 
 // The vector paths are x86-64's; every other processor runs the portable path. The path
 // chosen is said in the test's output, so each target's log shows it.
-TEST(FastLinesChoice, EachProcessorRunsAPathItHas) {
-    const FastLines* chosen = ChooseFastLines();
+TEST(PathChoice, EachProcessorRunsAPathItHas) {
+    const Path* chosen = ChoosePath();
     std::printf("the path chosen here: %s\n", chosen->name);
     EXPECT_TRUE(chosen->runsHere());
 #if !defined(__x86_64__)
-    EXPECT_EQ(chosen, &kPortableLines);
+    EXPECT_EQ(chosen, &kPortablePath);
 #endif
 }
 #endif

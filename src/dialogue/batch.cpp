@@ -20,7 +20,7 @@ int RunBatch(const CommandLine& line) {
     RunSettings settings = line.settings;
     RunTally tally;
     tally.start = CalendarSeconds();
-    RecordForm form;
+    RecordOptions form;
     const bool toOutput = line.output != nullptr && std::string_view(line.output) == "-";
     form.path = toOutput ? nullptr : line.output != nullptr ? line.output : kResultsFileName;
     form.numbersOnly = line.numbersOnly;

@@ -100,7 +100,7 @@ int Run() {
     g_tally.start = CalendarSeconds();
     ConsolePrint("\ncalcolo in corso...");
     ConsolePrint("\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ");
-    RecordForm form;
+    RecordOptions form;
     form.progress = ProgressPlace::belowPrompt;
     form.countCeiling = g_countCeiling;
     return ReportRecord(WriteRecord(form, g_settings, g_tally), g_tally);

@@ -13,8 +13,6 @@
 namespace lotrix {
 namespace {
 
-static_assert(kStoreSpill >= kFastSpill);
-
 // The line makers: one number drawn, one line written.
 char* CompatLine(char* out, const RunSettings&) {  // "%12u"
     return WriteFieldLine(out, static_cast<std::uint32_t>(NextCompat()), Sign::none, kLineEnd);
@@ -30,19 +28,19 @@ char* IntervalLine(char* out, const RunSettings& settings) {  // "%+12d"
     return WriteSignedFieldLine(out, DrawInInterval(settings.lower, settings.upper), kLineEnd);
 }
 
-// The batch makers, stopped by the run's key flag.
+// The batch makers, stopped by the run's stop flag.
 std::int32_t CompatBatch(char*& out, std::int32_t count, const RunSettings&) {
-    return CompatLines(out, count, kLineEnd, g_runAttention);
+    return CompatLines(out, count, kLineEnd, g_stopFlag);
 }
 std::int32_t UnitRealBatch(char*& out, std::int32_t count, const RunSettings&) {
-    return UnitRealLines(out, count, kLineEnd, g_runAttention);
+    return UnitRealLines(out, count, kLineEnd, g_stopFlag);
 }
 std::int32_t MinimalStandardBatch(char*& out, std::int32_t count, const RunSettings&) {
-    return MinimalStandardLines(out, count, kLineEnd, g_runAttention);
+    return MinimalStandardLines(out, count, kLineEnd, g_stopFlag);
 }
 // The dialogue lets only lower < upper, at most 2147483647 values apart, through to a run.
 std::int32_t IntervalBatch(char*& out, std::int32_t count, const RunSettings& settings) {
-    return IntervalLines(out, count, settings.lower, settings.upper, kLineEnd, g_runAttention);
+    return IntervalLines(out, count, settings.lower, settings.upper, kLineEnd, g_stopFlag);
 }
 
 void SeedCompatWithRunSeed(const RunSettings& settings) {

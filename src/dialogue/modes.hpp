@@ -3,22 +3,22 @@
 // one number and writes its whole line.
 //
 // Each row also has a batch maker that writes many lines in one call, so the loop pays no
-// indirect call per number. It checks the run's key flag before every number it makes
-// the scalar way, and once per block of 64 lines on a vector path: a key stops a run
+// indirect call per number. It checks the run's stop flag before every number it makes
+// by the scalar reference, and once per block of 64 lines on a vector path: a key stops a run
 // within one block (well under a microsecond).
 #pragma once
 
 #include <cstdint>
 
 #include "dialogue/settings.hpp"
+#include "generators/fast_lines.hpp"
 
 namespace lotrix {
 
 // No line is longer than this, and a line maker may store up to this many bytes.
 constexpr std::int32_t kLineRoom = 32;
-// A batch maker may store up to this many bytes past the end of its last line (whole
-// vector registers; at least the vector paths' kFastSpill).
-constexpr std::int32_t kStoreSpill = 64;
+// A batch maker may store up to kSpill bytes (generators/fast_lines.hpp) past the end of
+// its last line: a path's whole vector registers.
 
 struct ModeEntry {
     std::int32_t choice;
@@ -28,7 +28,7 @@ struct ModeEntry {
     void (*startAction)(const RunSettings& settings);  // nullptr for none
     // Draws one number and writes its line at out; returns the line's end.
     char* (*makeLine)(char* out, const RunSettings& settings);
-    // Up to `count` lines from `out` on; stops early when the key flag is up (seen within
+    // Up to `count` lines from `out` on; stops early when the stop flag is up (seen within
     // a block of 64 lines). Returns how many it wrote and leaves `out` at their end.
     std::int32_t (*makeLines)(char*& out, std::int32_t count, const RunSettings& settings);
 };

@@ -38,7 +38,7 @@ void WriteHeader(const ModeEntry& mode, std::int32_t lower, std::int32_t upper) 
     if (mode.asksForBounds) FilePrint("intervallo scelto: da %+d a %+d\n\n", lower, upper);
 }
 
-void SettleElapsed(RunTally& tally) {
+void ComputeElapsed(RunTally& tally) {
     tally.elapsed = ElapsedSeconds(tally.start, tally.end);
     if (tally.elapsed >= 60) {
         tally.minutes = tally.elapsed / 60;

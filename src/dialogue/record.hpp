@@ -21,7 +21,7 @@ void WriteHeader(const ModeEntry& mode, std::int32_t lower, std::int32_t upper);
 
 // Sets the tally's elapsed time (and its minutes and seconds from a minute up, the form
 // the summary then takes) from its start and end readings.
-void SettleElapsed(RunTally& tally);
+void ComputeElapsed(RunTally& tally);
 // The summary line and the empty lines that close the record, from the tally.
 void WriteSummary(const RunTally& tally);
 void PrintSummary(const RunTally& tally);

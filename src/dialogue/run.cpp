@@ -14,14 +14,14 @@ namespace {
 
 // The buffer is written out when less than this is free: room for a batch of lines large
 // enough that the loop's own cost is lost in theirs.
-constexpr std::size_t kBatchReserve = kStoreSpill + 256 * kLineRoom;
+constexpr std::size_t kBatchReserve = kSpill + 256 * kLineRoom;
 
 // The key test that precedes each number. The flag is cheap; the terminal is asked only
 // when the flag says something may have happened.
 bool StopRequested() {
-    if (!g_runAttention.load(std::memory_order_relaxed)) return false;
+    if (!g_stopFlag.load(std::memory_order_relaxed)) return false;
     // Cleared before looking, so a key arriving meanwhile raises it again.
-    g_runAttention.store(0, std::memory_order_relaxed);
+    g_stopFlag.store(0, std::memory_order_relaxed);
     if (HeldStopRequest() != StopRequest::none) return true;
     if (!KeyWaiting()) return false;
     (void)ReadKey();  // the key that stops the run is taken; any others stay queued
@@ -31,7 +31,7 @@ bool StopRequested() {
 // Another run is writing its record into the same file: wait for it to finish, saying so.
 // A key taken meanwhile stops this run before its first number; a stop request ends the
 // wait with nothing written (busy).
-FileTurn WaitForResultsFile(const RecordForm& form, bool& stoppedByKey) {
+FileTurn WaitForResultsFile(const RecordOptions& form, bool& stoppedByKey) {
     FileTurn turn = TakeResultsFile(form.replace);
     if (turn != FileTurn::busy) return turn;
     ShowWaitingForFile(form.keysStop ? ProgressPlace::belowPrompt : ProgressPlace::standardError,
@@ -51,7 +51,7 @@ FileTurn WaitForResultsFile(const RecordForm& form, bool& stoppedByKey) {
 
 }  // namespace
 
-RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTally& tally) {
+RecordOutcome WriteRecord(const RecordOptions& form, RunSettings& settings, RunTally& tally) {
     HoldStopRequests();
     if (!OpenAppend(form.path)) return RecordOutcome::notOpened;
     if (form.keysStop) BeginKeyPoll();
@@ -81,7 +81,7 @@ RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTall
     if (form.keysStop) EndKeyPoll();
 
     tally.end = CalendarSeconds();
-    SettleElapsed(tally);
+    ComputeElapsed(tally);
     if (!form.numbersOnly) WriteSummary(tally);
     const bool whole = FileFlush();
     ReleaseResultsFile();
@@ -97,7 +97,7 @@ void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t co
         const FileSpan space = FileFreeSpace(kBatchReserve);
         if (FileFailed()) break;
         const auto room =
-            static_cast<std::int32_t>((space.end - space.begin - kStoreSpill) / mode.lineRoom);
+            static_cast<std::int32_t>((space.end - space.begin - kSpill) / mode.lineRoom);
         char* out = space.begin;
         const std::int32_t made =
             mode.makeLines(out, std::min(room, count - tally.index), settings);

@@ -1,6 +1,6 @@
 // A run: the results file opened, one record written (the seed line, the header, the
-// numbers, the summary), with the generation loop between: the key flag looked at before
-// every number made the scalar way and before every block of 64 on a vector path (and,
+// numbers, the summary), with the generation loop between: the stop flag looked at before
+// every number made by the scalar reference and before every block of 64 on a vector path (and,
 // when it is up, the terminal and the stop requests), the lines made by the chosen row
 // into the results file's buffer.
 #pragma once
@@ -16,7 +16,7 @@ namespace lotrix {
 inline constexpr const char* kResultsFileName = "lotrix20.txt";
 
 // How a record is written: where, in which form, and what may stop or watch its run.
-struct RecordForm {
+struct RecordOptions {
     const char* path = kResultsFileName;  // nullptr: standard output
     bool numbersOnly = false;             // the number lines alone: no seed line, header or summary
     bool keysStop = true;                 // a key on the terminal stops the run
@@ -38,7 +38,7 @@ enum class RecordOutcome {
 // takes effect (the caller releases them); a key pressed while waiting stops the run as
 // usual, and its record, without numbers, is written once the file is free. `tally.start`
 // must be set; a clock seed is taken from it.
-RecordOutcome WriteRecord(const RecordForm& form, RunSettings& settings, RunTally& tally);
+RecordOutcome WriteRecord(const RecordOptions& form, RunSettings& settings, RunTally& tally);
 
 // Generates up to `count` numbers, counting them in `tally`; ends early on a key, a stop
 // request or a failed write.

@@ -13,26 +13,26 @@ namespace {
 // one before; the digits by WriteFieldLine, which has no branches.
 constexpr std::size_t kPortableLanes = 4;
 
-struct MinimalStandardLanes {
+struct PortableStates {
     std::uint32_t states[kPortableLanes];
 };
 
-MinimalStandardLanes FirstLanes(std::int32_t state) {
-    MinimalStandardLanes lanes{};
+PortableStates FirstLanes(std::int32_t state) {
+    PortableStates lanes{};
     for (std::size_t i = 0; i < kPortableLanes; ++i)
         lanes.states[i] = MultiplyModulo(static_cast<std::uint32_t>(state),
                                          kMinimalStandardPowers<kPortableLanes>[i]);
     return lanes;
 }
 
-void Jump(MinimalStandardLanes& lanes) {
+void Jump(PortableStates& lanes) {
     for (std::uint32_t& s : lanes.states)
         s = MultiplyModulo(s, kMinimalStandardPowers<kPortableLanes>.back());
 }
 
 void MinimalStandardPortable(char*& out, std::int32_t lines, std::int32_t& state,
                              std::string_view lineEnd) {
-    MinimalStandardLanes lanes = FirstLanes(state);
+    PortableStates lanes = FirstLanes(state);
     const std::uint64_t word = LineEndWord(lineEnd);
     char* cursor = out;
     for (std::int32_t done = 0; done < lines; done += kPortableLanes) {
@@ -65,7 +65,7 @@ void CompatPortable(char*& out, std::int32_t lines, std::uint32_t& state,
 
 void IntervalPortable(char*& out, std::int32_t lines, std::int32_t& state, std::int32_t lower,
                       std::int32_t width, std::string_view lineEnd) {
-    MinimalStandardLanes lanes = FirstLanes(state);
+    PortableStates lanes = FirstLanes(state);
     const std::uint64_t word = LineEndWord(lineEnd);
     char* cursor = out;
     for (std::int32_t done = 0; done < lines; done += kPortableLanes) {
@@ -86,22 +86,22 @@ void FieldLinesPortable(char* out, const std::uint32_t* magnitudes, const Sign* 
         out = WriteFieldLine(out, magnitudes[i], signs[i], lineEnd);
 }
 
-bool Always() {
+bool RunsEverywhere() {
     return true;
 }
 
 }  // namespace
 
-const FastLines kPortableLines{
-    "portable",     Always,           kPortableLanes,     MinimalStandardPortable,
+const Path kPortablePath{
+    "portable",     RunsEverywhere,   kPortableLanes,     MinimalStandardPortable,
     CompatPortable, IntervalPortable, FieldLinesPortable, nullptr,
     nullptr};
 
-const FastLines* ChooseFastLines() {
-    for (const FastLines* path : kFastPaths) {
+const Path* ChoosePath() {
+    for (const Path* path : kPaths) {
         if (RunsHere(*path)) return path;
     }
-    return &kPortableLines;
+    return &kPortablePath;
 }
 
 }  // namespace lotrix

@@ -1,6 +1,6 @@
 // Lines of the rows, many at a time: generator lanes advanced together by the jump-ahead
 // multiplier (a power of the step), and the digits of many numbers made at once. The
-// scalar twin, one step and one line per number, defines the bytes; every path here
+// scalar reference, one step and one line per number, defines the bytes; every path here
 // writes exactly them, in the same order.
 //
 // The path is chosen once, at start, from what the processor supports: AVX-512, AVX2, or
@@ -16,11 +16,11 @@
 
 namespace lotrix {
 
-// Each writes `lines` lines of its row at `out` (a multiple of kFastUnit; up to kFastSpill
+// Each writes `lines` lines of its row at `out` (a multiple of kWidestGroup; up to kSpill
 // bytes past the last line may be stored to), leaves `out` at their end and advances the
 // state by as many steps. The minimal-standard rows need a state in 1..2147483646 (the scalar
 // path takes the others); `lineEnd` is one or two bytes.
-struct FastLines {
+struct Path {
     const char* name;
     bool (*runsHere)();  // whether this processor has what the path needs
     std::int32_t lanes;  // lines made together
@@ -37,32 +37,33 @@ struct FastLines {
     // 1..2147483646 as for the minimal-standard rows. And their writer alone, for 16 given
     // steps of the generator; returns the end of the lines.
     void (*unitReal)(char*& out, std::int32_t lines, std::int32_t& state, std::string_view lineEnd);
-    char* (*unitRealLines)(char* out, const std::int32_t* steps, std::string_view lineEnd);
+    char* (*realLines)(char* out, const std::int32_t* steps, std::string_view lineEnd);
 };
 
-// Every path's line counts are multiples of this.
-constexpr std::int32_t kFastUnit = 16;
+// The widest path's lane group (the lines its lanes make together, AVX-512's 16): every
+// path's line counts are multiples of it.
+constexpr std::int32_t kWidestGroup = 16;
 // The most bytes a path stores past the end of its last line (whole vector registers).
-constexpr std::int32_t kFastSpill = 64;
+constexpr std::int32_t kSpill = 64;
 
 // The paths, fastest first, for the choice at start and for tests to reach each one
 // directly: the vector ones where the processor has them, and the portable one that runs
 // everywhere (several generator states in flight, the digits without branches).
-extern const FastLines kAvx512Lines;
-extern const FastLines kAvx2Lines;
-extern const FastLines kPortableLines;
-inline const FastLines* const kFastPaths[] = {&kAvx512Lines, &kAvx2Lines, &kPortableLines};
+extern const Path kAvx512Path;
+extern const Path kAvx2Path;
+extern const Path kPortablePath;
+inline const Path* const kPaths[] = {&kAvx512Path, &kAvx2Path, &kPortablePath};
 
-[[nodiscard]] inline bool RunsHere(const FastLines& path) {
+[[nodiscard]] inline bool RunsHere(const Path& path) {
     return path.minimalStandard != nullptr && path.runsHere();
 }
 
 // The fastest path the processor supports.
-[[nodiscard]] const FastLines* ChooseFastLines();
+[[nodiscard]] const Path* ChoosePath();
 
-// The generators in lanes: lane i of a block holds the state i + 1 steps after the one
-// before the block, so the lanes read in order are the scalar sequence, and every lane
-// jumps by the block's length at once (the last lane's constants).
+// The generators in lanes: lane i of a lane group holds the state i + 1 steps after the
+// one before the group, so the lanes read in order are the scalar sequence, and every
+// lane jumps by the group's length at once (the last lane's constants).
 // Minimal standard: s * 16807^(i+1) mod (2^31 - 1).
 template <std::size_t kLanes>
 inline constexpr std::array<std::uint32_t, kLanes> kMinimalStandardPowers = [] {

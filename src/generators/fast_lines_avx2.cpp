@@ -20,7 +20,7 @@
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 
-LOTRIX_BEGIN_TARGET("avx2,fma")
+LOTRIX_BEGIN_TARGET_REGION("avx2,fma")
 namespace lotrix::avx2 {
 namespace {
 
@@ -29,7 +29,7 @@ using Negatives = __m256i;  // all ones in the lanes of negative values
 using Sixteen = __m128i;
 constexpr int kLanes = 8;
 constexpr const char* kName = "AVX2";
-bool ProcessorHasIt() {
+bool RunsHere() {
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 
@@ -48,7 +48,7 @@ template <int kLane> Sixteen Lane128(Vector v) { return _mm256_extracti128_si256
 
 // A constant the compiler may not see through: it would turn a multiplication by it into
 // a longer chain of shifts and additions, which costs the vector unit more.
-inline Vector Opaque(Vector constant) {
+inline Vector KeptInRegister(Vector constant) {
     asm("" : "+x"(constant));
     return constant;
 }
@@ -125,7 +125,7 @@ template <int kLineEndSize>
     for (int i = 0; i < 4; ++i)
         StoreSixteen(out + (4 + i) * kLength, Lane128<1>(numbers[i]));
 }
-static_assert(16 - kFieldWidth - 1 <= kFastSpill);
+static_assert(16 - kFieldWidth - 1 <= kSpill);
 
 // Choice 2, four values at a time, as the AVX-512 path makes them (see there), with the
 // conversions AVX2 lacks made by hand: a double from 2^53 up is its significand shifted
@@ -161,17 +161,17 @@ struct FourReals {
         Sub64(_mm256_castpd_si256(_mm256_add_pd(rounded, magic)), _mm256_castpd_si256(magic)));
     const Vector usable =
         And(_mm256_castpd_si256(fromE4),
-            _mm256_andnot_si256(Above64(Splat64(10'000'000'000'000'000), scaled),
-                                Above64(Splat64(100'000'000'000'000'000), scaled)));
+            _mm256_andnot_si256(GreaterThan64(Splat64(10'000'000'000'000'000), scaled),
+                                GreaterThan64(Splat64(100'000'000'000'000'000), scaled)));
     // scaled = q * 10^8 + low: the quotient estimated in doubles is off by one at most.
     const Vector ten8 = Splat64(100'000'000);
     Vector q = _mm256_cvtepi32_epi64(
         _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_add_pd(high, rounded), _mm256_set1_pd(1e-8))));
     Vector low = Sub64(scaled, MulEven32(q, ten8));
-    const Vector under = Above64(_mm256_setzero_si256(), low);
+    const Vector under = GreaterThan64(_mm256_setzero_si256(), low);
     q = Add64(q, under);
     low = Add64(low, And(under, ten8));
-    const Vector over = Above64(low, Splat64(100'000'000 - 1));
+    const Vector over = GreaterThan64(low, Splat64(100'000'000 - 1));
     q = Sub64(q, over);
     low = Sub64(low, And(over, ten8));
     const Vector first = ShiftRight64<57>(MulEven32(q, Splat64(1441151881)));
@@ -189,7 +189,7 @@ struct FourReals {
 }
 
 // The digits of four values the short way takes, made only when they are written.
-[[gnu::always_inline]] inline RealGroup GroupOf(const FourReals& reals) {
+[[gnu::always_inline]] inline RealGroup ToRealGroup(const FourReals& reals) {
     // The first digits, byte 0 of each 64-bit lane, gathered into bytes 0-3.
     const Vector gathered = _mm256_shuffle_epi8(
         Or(reals.first, Splat64('0')),
@@ -208,7 +208,7 @@ struct FourReals {
 }
 
 // Eight lines of choice 2 for eight steps; a group with a value the short way does not
-// take (one in about a thousand) is written the scalar way.
+// take (one in about a thousand) is written by the scalar reference.
 template <int kLineEndSize>
 [[gnu::always_inline]] inline char* WriteReals(char* out, Vector steps, std::string_view lineEnd) {
     const FourReals first = FourRealsFrom(_mm256_castsi256_si128(steps));
@@ -216,26 +216,26 @@ template <int kLineEndSize>
     if ((first.usable & second.usable) != 0xF) {
         alignas(32) std::int32_t values[8];
         _mm256_store_si256(reinterpret_cast<Vector*>(values), steps);
-        return WriteUnitRealLines(out, values, 8, lineEnd);
+        return WriteRealLines(out, values, 8, lineEnd);
     }
     constexpr auto kFour = std::make_integer_sequence<int, 4>{};
-    out = WriteRealGroup<kLineEndSize>(out, GroupOf(first), lineEnd, kFour);
-    return WriteRealGroup<kLineEndSize>(out, GroupOf(second), lineEnd, kFour);
+    out = WriteRealGroup<kLineEndSize>(out, ToRealGroup(first), lineEnd, kFour);
+    return WriteRealGroup<kLineEndSize>(out, ToRealGroup(second), lineEnd, kFour);
 }
 
 }  // namespace
 }  // namespace lotrix::avx2
-LOTRIX_END_TARGET
+LOTRIX_END_TARGET_REGION
 
 namespace lotrix {
-const FastLines kAvx2Lines = avx2::kPath;
+const Path kAvx2Path = avx2::kTargetPath;
 }
 
 #else  // no x86 vector unit known here: the portable path only
 
 namespace lotrix {
-const FastLines kAvx2Lines{
-    "AVX2", [] { return false; }, 8, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const Path kAvx2Path{"AVX2", [] { return false; }, 8, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr};
 }
 
 #endif

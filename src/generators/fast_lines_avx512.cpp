@@ -29,7 +29,7 @@
 #pragma GCC diagnostic pop
 #endif
 
-LOTRIX_BEGIN_TARGET("avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi,bmi,bmi2,lzcnt")
+LOTRIX_BEGIN_TARGET_REGION("avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi,bmi,bmi2,lzcnt")
 namespace lotrix::avx512 {
 namespace {
 
@@ -38,7 +38,7 @@ using Negatives = __mmask16;  // a bit for each lane of a negative value
 using Sixteen = __m128i;
 constexpr int kLanes = 16;
 constexpr const char* kName = "AVX-512";
-bool ProcessorHasIt() {
+bool RunsHere() {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
            __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512cd") &&
            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
@@ -64,7 +64,7 @@ inline Negatives NegativeLanes(Vector v) {
 
 // A constant the compiler may not see through: it would turn a multiplication by it into
 // a longer chain of shifts and additions, which costs the vector unit more.
-inline Vector Opaque(Vector constant) {
+inline Vector KeptInRegister(Vector constant) {
     asm("" : "+v"(constant));
     return constant;
 }
@@ -196,14 +196,14 @@ template <int kLineEndSize>
                             _mm512_permutex2var_epi8(a, second, b));
     }
 }
-static_assert(64 - 4 * (kFieldWidth + 1) <= kFastSpill);
+static_assert(64 - 4 * (kFieldWidth + 1) <= kSpill);
 
 // Choice 2: eight lines for eight steps r, as WriteUnitRealLine writes them. The value
-// x = r * K is made as the scalar path makes it; from 0.0001 up, x * 10^p (p = 17 to 20,
+// x = r * K is made as the scalar reference makes it; from 0.0001 up, x * 10^p (p = 17 to 20,
 // a power of ten that a double holds exactly) is the exact sum of its rounded product and
 // the product's error, which a fused multiply-subtract gives, so the 17 digits are that
 // sum rounded, halves up. A group with any other value (one in about a thousand) takes
-// the scalar way, line by line.
+// the scalar reference, line by line.
 template <int kLineEndSize>
 [[gnu::always_inline]] inline char* WriteEightReals(char* out, __m256i steps,
                                                     std::string_view lineEnd) {
@@ -229,12 +229,12 @@ template <int kLineEndSize>
     if (usable != 0xFF) {
         alignas(32) std::int32_t values[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(values), steps);
-        return WriteUnitRealLines(out, values, 8, lineEnd);
+        return WriteRealLines(out, values, 8, lineEnd);
     }
     // scaled = q * 10^8 + low: the quotient estimated in doubles is off by one at most.
     const Vector ten8 = Splat64(100'000'000);
     Vector q = _mm512_cvttpd_epi64(_mm512_mul_pd(_mm512_cvtepi64_pd(scaled), _mm512_set1_pd(1e-8)));
-    Vector low = Sub64(scaled, _mm512_mullo_epi64(q, Opaque(ten8)));
+    Vector low = Sub64(scaled, _mm512_mullo_epi64(q, KeptInRegister(ten8)));
     const __mmask8 under = _mm512_cmplt_epi64_mask(low, _mm512_setzero_si512());
     q = _mm512_mask_sub_epi64(q, under, q, Splat64(1));
     low = _mm512_mask_add_epi64(low, under, low, ten8);
@@ -264,16 +264,16 @@ template <int kLineEndSize>
 
 }  // namespace
 }  // namespace lotrix::avx512
-LOTRIX_END_TARGET
+LOTRIX_END_TARGET_REGION
 
 namespace lotrix {
-const FastLines kAvx512Lines = avx512::kPath;
+const Path kAvx512Path = avx512::kTargetPath;
 }
 
 #else  // no x86 vector unit known here
 
 namespace lotrix {
-const FastLines kAvx512Lines{
+const Path kAvx512Path{
     "AVX-512", [] { return false; }, 16, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 

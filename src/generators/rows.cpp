@@ -9,10 +9,10 @@
 namespace lotrix {
 namespace {
 
-const FastLines* const g_chosen = ChooseFastLines();
-const FastLines* g_fast = g_chosen;
+const Path* const g_chosen = ChoosePath();
+const Path* g_fast = g_chosen;
 
-// The scalar twin's batch: the same numbers as the line makers, but with the generator's
+// The scalar reference's batch: the same numbers as the line makers, but with the generator's
 // state (and the bounds) in a local for the whole batch: through the global, every step
 // would wait for the previous one's store, since the stores of the text may alias it.
 // `makeOne(cursor, state)` advances the state one step and writes that number's line.
@@ -33,29 +33,29 @@ std::int32_t MakeLines(State& generator, char*& out, std::int32_t count, const S
 
 // Writes whole blocks on the vector path while the flag is down; returns how many lines.
 template <typename WriteBlock>
-std::int32_t FastBlocks(std::int32_t count, const StopFlag& stop, WriteBlock writeBlock) {
+std::int32_t PathBlocks(std::int32_t count, const StopFlag& stop, WriteBlock writeBlock) {
     std::int32_t made = 0;
-    while (count - made >= kFastBlock && !stop.load(std::memory_order_relaxed)) {
-        writeBlock(kFastBlock);
-        made += kFastBlock;
+    while (count - made >= kBlockLines && !stop.load(std::memory_order_relaxed)) {
+        writeBlock(kBlockLines);
+        made += kBlockLines;
     }
     return made;
 }
 
 // The minimal-standard lanes take the states 1..2147483646; the others stay scalar.
-bool InLanes(std::int32_t state) {
+bool IsPathState(std::int32_t state) {
     return state >= 1 && state < kModulus;
 }
 
 }  // namespace
 
-void UseFastLines(const FastLines* path) {
+void UsePath(const Path* path) {
     g_fast = path != nullptr ? path : g_chosen;
 }
 
 std::int32_t CompatLines(char*& out, std::int32_t count, std::string_view lineEnd,
                          const StopFlag& stop) {
-    const std::int32_t made = FastBlocks(count, stop, [&](std::int32_t lines) {
+    const std::int32_t made = PathBlocks(count, stop, [&](std::int32_t lines) {
         g_fast->compat(out, lines, g_compatState, lineEnd);
     });
     const std::uint64_t word = LineEndWord(lineEnd);
@@ -70,8 +70,8 @@ std::int32_t CompatLines(char*& out, std::int32_t count, std::string_view lineEn
 std::int32_t UnitRealLines(char*& out, std::int32_t count, std::string_view lineEnd,
                            const StopFlag& stop) {
     std::int32_t made = 0;
-    if (g_fast->unitReal != nullptr && InLanes(g_minimalStandardState)) {
-        made = FastBlocks(count, stop, [&](std::int32_t lines) {
+    if (g_fast->unitReal != nullptr && IsPathState(g_minimalStandardState)) {
+        made = PathBlocks(count, stop, [&](std::int32_t lines) {
             g_fast->unitReal(out, lines, g_minimalStandardState, lineEnd);
         });
     }
@@ -85,8 +85,8 @@ std::int32_t UnitRealLines(char*& out, std::int32_t count, std::string_view line
 std::int32_t MinimalStandardLines(char*& out, std::int32_t count, std::string_view lineEnd,
                                   const StopFlag& stop) {
     std::int32_t made = 0;
-    if (InLanes(g_minimalStandardState)) {
-        made = FastBlocks(count, stop, [&](std::int32_t lines) {
+    if (IsPathState(g_minimalStandardState)) {
+        made = PathBlocks(count, stop, [&](std::int32_t lines) {
             g_fast->minimalStandard(out, lines, g_minimalStandardState, lineEnd);
         });
     }
@@ -103,8 +103,8 @@ std::int32_t IntervalLines(char*& out, std::int32_t count, std::int32_t lower, s
                            std::string_view lineEnd, const StopFlag& stop) {
     const auto width = static_cast<std::int32_t>(IntervalWidth(lower, upper));
     std::int32_t made = 0;
-    if (InLanes(g_minimalStandardState)) {
-        made = FastBlocks(count, stop, [&](std::int32_t lines) {
+    if (IsPathState(g_minimalStandardState)) {
+        made = PathBlocks(count, stop, [&](std::int32_t lines) {
             g_fast->interval(out, lines, g_minimalStandardState, lower, width, lineEnd);
         });
     }

@@ -1,13 +1,13 @@
 // Each row's lines many at a time, as a run writes them: on the path chosen at start
-// while the generator's state suits its lanes, handing over to the scalar twin (one step
+// while the generator's state suits its lanes, handing over to the scalar reference (one step
 // and one line a number, which defines the bytes) for the lines left over a block and for
 // the states the lanes do not take. The text is the same as one line at a time, whichever
 // way each line is made.
 //
-// Every batch maker looks at the stop flag before each block of kFastBlock lines on a
-// vector path and before every number on the scalar twin, and stops while it is up. It
+// Every batch maker looks at the stop flag before each block of kBlockLines lines on a
+// vector path and before every number on the scalar reference, and stops while it is up. It
 // returns how many lines it wrote, leaves `out` at their end, and may store up to
-// kFastSpill bytes past it.
+// kSpill bytes past it.
 #pragma once
 
 #include <atomic>
@@ -19,12 +19,12 @@
 namespace lotrix {
 
 // Lines per call of a vector path: the stop flag is read between calls.
-constexpr std::int32_t kFastBlock = 64;
-static_assert(kFastBlock % kFastUnit == 0);
+constexpr std::int32_t kBlockLines = 64;
+static_assert(kBlockLines % kWidestGroup == 0);
 
 // The path the batch makers use from now on: tests run them on each path the processor
 // has; nullptr goes back to the one chosen at start.
-void UseFastLines(const FastLines* path);
+void UsePath(const Path* path);
 
 using StopFlag = std::atomic<int>;
 

@@ -178,8 +178,7 @@ char* WriteUnitRealLine(char* out, double x, std::string_view lineEnd) {
     return end + lineEnd.size();
 }
 
-char* WriteUnitRealLines(char* out, const std::int32_t* steps, int count,
-                         std::string_view lineEnd) {
+char* WriteRealLines(char* out, const std::int32_t* steps, int count, std::string_view lineEnd) {
     for (int i = 0; i < count; ++i)
         out = WriteUnitRealLine(out, UnitRealFrom(steps[i]), lineEnd);
     return out;

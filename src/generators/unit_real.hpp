@@ -63,6 +63,6 @@ char* FormatReal(double x, char* out);
 char* WriteUnitRealLine(char* out, double x, std::string_view lineEnd);
 
 // The lines of `count` steps of the generator, one by one.
-char* WriteUnitRealLines(char* out, const std::int32_t* steps, int count, std::string_view lineEnd);
+char* WriteRealLines(char* out, const std::int32_t* steps, int count, std::string_view lineEnd);
 
 }  // namespace lotrix

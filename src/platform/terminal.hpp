@@ -11,7 +11,7 @@
 // before the first change and puts it back on every way out.
 //
 // The run loop must test for a key before every number, yet a system call costs about a
-// microsecond against ten nanoseconds for a number. So the loop reads only g_runAttention
+// microsecond against ten nanoseconds for a number. So the loop reads only g_stopFlag
 // before each number, and asks the terminal (KeyWaiting, which consumes nothing) when the
 // flag is up. The platform raises the flag when a key may have come (on Linux, the
 // terminal's SIGIO; elsewhere, RefreshKeyPoll once per block of numbers) and on every stop
@@ -27,7 +27,7 @@ namespace lotrix {
 // run before every number: relaxed loads of a lock-free flag cost what a plain load does.
 // A handler may only touch a lock-free atomic; int-sized ones are on every processor this
 // builds for (a byte-sized one is not on RISC-V), so the flag is an int: 0 or 1.
-extern std::atomic<int> g_runAttention;
+extern std::atomic<int> g_stopFlag;
 static_assert(std::atomic<int>::is_always_lock_free);
 
 // Is a key press waiting (or the second code of an earlier two-code key)? Consumes nothing.
@@ -37,17 +37,17 @@ static_assert(std::atomic<int>::is_always_lock_free);
 int ReadKey();
 
 // Once, at start: the handlers that turn requests from outside into stop requests (and,
-// on Linux, Ctrl+\, the faults, suspension and the key flag's signal). What the process
+// on Linux, Ctrl+\, the faults, suspension and the stop flag's signal). What the process
 // was started with orders to ignore stays ignored; the signals the program relies on are
 // unblocked if the parent left them blocked.
 void InstallStopHandlers();
 
-// The run's key poll: single keys without echo or Enter, and the key flag armed.
+// The run's key poll: single keys without echo or Enter, and the stop flag armed.
 void BeginKeyPoll();
 // Once per block of numbers (about every 0.1 ms of work). On Linux: a run started in the
 // background, or continued there, takes over the terminal when it has become the
 // foreground job (a shell's fg sends no SIGCONT to a job that is running); costs nothing
-// while the run's mode is in force. Where keys raise no signal: raises the key flag, so
+// while the run's mode is in force. Where keys raise no signal: raises the stop flag, so
 // the console is looked at once per block.
 void RefreshKeyPoll();
 void EndKeyPoll();

@@ -1,9 +1,9 @@
 // The Linux terminal: keys from the controlling terminal (/dev/tty) with termios, stop
 // requests from every signal whose default action ends the process. While the run polls for keys
-// the terminal raises SIGIO whenever input arrives, and its handler raises the key flag. The user's
-// mode comes back on every way out: the normal path, a signal that ends the process, and
-// a suspension (the mode the program wants returns when the job is in the foreground
-// again, however it got there).
+// the terminal raises SIGIO whenever input arrives, and its handler raises the stop flag. The
+// user's mode comes back on every way out: the normal path, a signal that ends the process, and a
+// suspension (the mode the program wants returns when the job is in the foreground again, however
+// it got there).
 #include "platform/terminal.hpp"
 
 #include <fcntl.h>
@@ -21,7 +21,7 @@
 
 namespace lotrix {
 
-std::atomic<int> g_runAttention{0};
+std::atomic<int> g_stopFlag{0};
 
 namespace {
 
@@ -212,7 +212,7 @@ void SetAsyncInput(bool on) {
 }
 
 void OnInput(int) {
-    g_runAttention.store(1, std::memory_order_relaxed);
+    g_stopFlag.store(1, std::memory_order_relaxed);
 }
 
 void OnStopSignal(int signal) {
@@ -221,7 +221,7 @@ void OnStopSignal(int signal) {
         g_heldSignal = signal;
         ::alarm(kHeldStopDeadlineSeconds);
     }
-    g_runAttention.store(1, std::memory_order_relaxed);
+    g_stopFlag.store(1, std::memory_order_relaxed);
 }
 
 // The record could not be completed in time (a write is blocked): the held stop request
@@ -254,7 +254,7 @@ void OnSuspend(int) {
 void OnContinue(int) {
     const int savedErrno = errno;
     ApplyWantedMode();
-    g_runAttention.store(1, std::memory_order_relaxed);  // keys may have come meanwhile
+    g_stopFlag.store(1, std::memory_order_relaxed);  // keys may have come meanwhile
     errno = savedErrno;
 }
 
@@ -390,7 +390,7 @@ void InstallStopHandlers() {
 }
 
 void BeginKeyPoll() {
-    g_runAttention.store(1, std::memory_order_relaxed);  // a real look before the first number
+    g_stopFlag.store(1, std::memory_order_relaxed);  // a real look before the first number
     if (Terminal() < 0) return;
     WantMode(kKeyPollMode);
     SetAsyncInput(true);
@@ -399,7 +399,7 @@ void BeginKeyPoll() {
 void RefreshKeyPoll() {
     if (g_tty < 0 || g_mode == g_wantedMode || !InForeground(g_tty)) return;
     ApplyWantedMode();
-    g_runAttention.store(1, std::memory_order_relaxed);  // keys typed since it came back
+    g_stopFlag.store(1, std::memory_order_relaxed);  // keys typed since it came back
 }
 
 void EndKeyPoll() {

@@ -3,7 +3,7 @@
 //
 // The console queues key events whatever its mode, without echo until someone reads them,
 // so the run needs no mode of its own: the key poll only peeks at the queue. No signal
-// says that a key has come, so RefreshKeyPoll raises the key flag once per block of
+// says that a key has come, so RefreshKeyPoll raises the stop flag once per block of
 // numbers (about every 0.1 ms of work) and the run looks at the console then: no kernel
 // call per number, and a key is seen well within 10 ms. The single-key read sets console
 // mode 0 (no echo, no line editing, Ctrl+C a key) and restores the mode it found.
@@ -20,7 +20,7 @@
 
 namespace lotrix {
 
-std::atomic<int> g_runAttention{0};
+std::atomic<int> g_stopFlag{0};
 
 namespace {
 
@@ -72,7 +72,7 @@ BOOL WINAPI OnControl(DWORD event) {
     }
     StopRequest none = StopRequest::none;
     g_held.compare_exchange_strong(none, RequestFor(event));
-    g_runAttention.store(1, std::memory_order_relaxed);
+    g_stopFlag.store(1, std::memory_order_relaxed);
     // The program's thread completes the record and ends the process; if it cannot (a
     // write blocks), the request ends it from here.
     ::Sleep(kHeldStopDeadlineMs);
@@ -193,11 +193,11 @@ void InstallStopHandlers() {
 }
 
 void BeginKeyPoll() {
-    g_runAttention.store(1, std::memory_order_relaxed);  // a real look before the first number
+    g_stopFlag.store(1, std::memory_order_relaxed);  // a real look before the first number
 }
 
 void RefreshKeyPoll() {
-    g_runAttention.store(1, std::memory_order_relaxed);
+    g_stopFlag.store(1, std::memory_order_relaxed);
 }
 
 void EndKeyPoll() {}
