@@ -43,8 +43,10 @@ install(TARGETS lotrix20 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_BINARY_DIR}/lotrix20.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md packaging/copyright ${PROJECT_BINARY_DIR}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# The quality report where the installed README's link finds it.
-install(FILES doc/quality.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc)
+# The documents where the installed README's links find them.
+install(FILES doc/quality.md doc/reliability.md doc/performance.md doc/windows.md
+              doc/ARCHITECTURE.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc)
+install(FILES CONTRIBUTING.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY doc/quality DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc FILES_MATCHING PATTERN "*.png")
 # lintian's overrides concern the Debian package alone: not in a plain install.
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides

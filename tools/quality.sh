@@ -77,8 +77,9 @@ set terminal pngcairo size 900,420 font ",10"
 set output "$pictures/choice$choice-histogram.png"
 set title "Choice $choice: $count values in 100 bins (seed $seed)"
 set xlabel "value"; set ylabel "count"
-set xrange [$low:$high]
-set key outside bottom center horizontal
+# Integers count to the end of the last value's bin, so that the last bin is whole.
+set xrange [$low:$high + $([ "$choice" = 2 ] && echo 0 || echo 1)]
+set key outside right top vertical
 plot "$work/bins" using 1:(\$3-\$4):(\$3+\$4) with filledcurves lc rgb "#d0e0f0" title "expected ± 2σ", \
      "" using 1:2 with histeps lw 1.5 lc rgb "#204080" title "counted", \
      "" using 1:3 with lines dt 2 lc rgb "#000000" title "expected"
@@ -87,6 +88,7 @@ set title "Choice $choice: successive pairs (x_i, x_{i+1}), the first 200000"
 set xlabel "x_i"; set ylabel "x_{i+1}"
 set size square
 set key off
+set xrange [$low:$high]
 set yrange [$low:$high]
 plot "$work/pairs" using 1:2 with dots lc rgb "#204080"
 GNUPLOT
@@ -191,6 +193,10 @@ being reproducible is the point.
 Choices 2, 3 and 4 come from one generator and seed: choice 2's bits, floor(x * 2^31),
 are choice 3's steps again, so their battery tables below are expected to be identical;
 choice 4's 16 bits are the top of the same steps. Only choice 1 has a generator of its own.
+That is also why the histograms of choices 2, 3 and 4 look alike, bin for bin: with the
+same seed each draws the same steps r and scales them to its range (r / (2^31 - 1) for
+choice 2, r itself for choice 3, the bounds 1 and 100 for choice 4), so the step that
+falls in a hundredth of one range falls in the same hundredth of the others.
 
 Made by \`tools/quality.sh\` (run it again and every picture and number here comes back the
 same): the program's batch mode makes the numbers (\`lotrix20 -c CHOICE ... -s $seed
@@ -297,7 +303,9 @@ Histogram: $(cat "$work/fit4"). dieharder: $(summary 4). ent: $(cat "$work/ent4"
 
 $(table 4)
 
-Good for: dice, lotteries and sampling from a range, with the same reproducibility as
+Good for: dice, sampling from a range, and draws where nothing of value is at stake (a
+class, a club's rota) and being able to show how each was made matters, with the same
+reproducibility as
 choice 3, whose period and lattice it shares (the lattice plot uses the bounds 0 and
 2147483646, where the values are the steps themselves). Where it fails: unless the width
 divides 2^31 - 1, its values are not exactly equally likely. Of the 2147483646 steps, each

@@ -20,14 +20,14 @@ int RunBatch(const CommandLine& line) {
     RunSettings settings = line.settings;
     RunTally tally;
     tally.start = CalendarSeconds();
-    RecordOptions form;
+    RecordOptions options;
     const bool toOutput = line.output != nullptr && std::string_view(line.output) == "-";
-    form.path = toOutput ? nullptr : line.output != nullptr ? line.output : kResultsFileName;
-    form.numbersOnly = line.numbersOnly;
-    form.keysStop = false;
-    form.progress = line.progress ? ProgressPlace::standardError : ProgressPlace::none;
-    form.replace = line.replace;
-    form.skip = line.skip;
+    options.path = toOutput ? nullptr : line.output != nullptr ? line.output : kResultsFileName;
+    options.numbersOnly = line.numbersOnly;
+    options.keysStop = false;
+    options.progress = line.progress ? ProgressPlace::standardError : ProgressPlace::none;
+    options.replace = line.replace;
+    options.skip = line.skip;
     if (settings.seedMode == kSeedFromClock) {
         settings.seed = tally.start;
         // Bare numbers hold no seed line: without this the numbers could not be made again.
@@ -38,10 +38,10 @@ int RunBatch(const CommandLine& line) {
         ErrorPrint("lotrix20: warning: seed %d makes every number of choice %d the same\n",
                    settings.seed, settings.choice);
     }
-    const RecordOutcome outcome = WriteRecord(form, settings, tally);
+    const RecordOutcome outcome = WriteRecord(options, settings, tally);
     ReleaseStopRequests();
     if (outcome == RecordOutcome::writeFailed && FileReaderGone()) EndForGoneReader();
-    const char* shownName = toOutput ? "standard output" : form.path;
+    const char* shownName = toOutput ? "standard output" : options.path;
     if (outcome == RecordOutcome::notOpened) {
         ErrorPrint("lotrix20: cannot open '%s': %s\n", shownName, FileFailureReason());
     } else if (outcome == RecordOutcome::writeFailed) {

@@ -100,10 +100,10 @@ int Run() {
     g_tally.start = CalendarSeconds();
     ConsolePrint("\ncalcolo in corso...");
     ConsolePrint("\npremi un tasto qualsiasi qualora volessi interrompere il calcolo... ");
-    RecordOptions form;
-    form.progress = ProgressPlace::belowPrompt;
-    form.countCeiling = g_countCeiling;
-    return ReportRecord(WriteRecord(form, g_settings, g_tally), g_tally);
+    RecordOptions options;
+    options.progress = ProgressPlace::belowPrompt;
+    options.countCeiling = g_countCeiling;
+    return ReportRecord(WriteRecord(options, g_settings, g_tally), g_tally);
 }
 
 }  // namespace

@@ -31,19 +31,19 @@ bool StopRequested() {
 // Another run is writing its record into the same file: wait for it to finish, saying so.
 // A key taken meanwhile stops this run before its first number; a stop request ends the
 // wait with nothing written (busy).
-FileTurn WaitForResultsFile(const RecordOptions& form, bool& stoppedByKey) {
-    FileTurn turn = TakeResultsFile(form.replace);
+FileTurn WaitForResultsFile(const RecordOptions& options, bool& stoppedByKey) {
+    FileTurn turn = TakeResultsFile(options.replace);
     if (turn != FileTurn::busy) return turn;
-    ShowWaitingForFile(form.keysStop ? ProgressPlace::belowPrompt : ProgressPlace::standardError,
-                       form.path);
+    ShowWaitingForFile(options.keysStop ? ProgressPlace::belowPrompt : ProgressPlace::standardError,
+                       options.path);
     while (turn == FileTurn::busy && HeldStopRequest() == StopRequest::none) {
-        if (form.keysStop && !stoppedByKey && KeyWaiting()) {
+        if (options.keysStop && !stoppedByKey && KeyWaiting()) {
             (void)ReadKey();
             stoppedByKey = true;
         }
         PauseBeforeAskingAgain();
         KeepWaitingLineFitting();
-        turn = TakeResultsFile(form.replace);
+        turn = TakeResultsFile(options.replace);
     }
     EndProgress();
     return turn;
@@ -51,38 +51,38 @@ FileTurn WaitForResultsFile(const RecordOptions& form, bool& stoppedByKey) {
 
 }  // namespace
 
-RecordOutcome WriteRecord(const RecordOptions& form, RunSettings& settings, RunTally& tally) {
+RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, RunTally& tally) {
     HoldStopRequests();
-    if (!OpenAppend(form.path)) return RecordOutcome::notOpened;
-    if (form.keysStop) BeginKeyPoll();
+    if (!OpenAppend(options.path)) return RecordOutcome::notOpened;
+    if (options.keysStop) BeginKeyPoll();
     bool stoppedByKey = false;
-    const FileTurn turn = WaitForResultsFile(form, stoppedByKey);
+    const FileTurn turn = WaitForResultsFile(options, stoppedByKey);
     if (turn != FileTurn::taken) {
-        if (form.keysStop) EndKeyPoll();
+        if (options.keysStop) EndKeyPoll();
         return turn == FileTurn::lost ? RecordOutcome::notOpened : RecordOutcome::notBegun;
     }
     if (settings.seedMode == kSeedFromClock) settings.seed = tally.start;
     SeedMinimalStandard(settings.seed);
     const ModeEntry& mode = ModeFor(settings.choice);
-    if (!form.numbersOnly) {
+    if (!options.numbersOnly) {
         WriteSeedLine(settings.seed, settings.count);
         WriteHeader(mode, settings.lower, settings.upper);
     }
     if (mode.startAction != nullptr) mode.startAction(settings);
-    if (form.skip > 0) {
-        g_minimalStandardState = MinimalStandardJump(g_minimalStandardState, form.skip);
-        g_compatState = CompatJump(g_compatState, form.skip);
+    if (options.skip > 0) {
+        g_minimalStandardState = MinimalStandardJump(g_minimalStandardState, options.skip);
+        g_compatState = CompatJump(g_compatState, options.skip);
     }
 
-    const std::int32_t count = stoppedByKey ? 0 : std::min(settings.count, form.countCeiling);
-    BeginProgress(form.progress, count);
+    const std::int32_t count = stoppedByKey ? 0 : std::min(settings.count, options.countCeiling);
+    BeginProgress(options.progress, count);
     RunLoop(mode, settings, count, tally);
     EndProgress();
-    if (form.keysStop) EndKeyPoll();
+    if (options.keysStop) EndKeyPoll();
 
     tally.end = CalendarSeconds();
     ComputeElapsed(tally);
-    if (!form.numbersOnly) WriteSummary(tally);
+    if (!options.numbersOnly) WriteSummary(tally);
     const bool whole = FileFlush();
     ReleaseResultsFile();
     return whole ? RecordOutcome::written : RecordOutcome::writeFailed;

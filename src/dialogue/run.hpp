@@ -15,7 +15,7 @@ namespace lotrix {
 
 inline constexpr const char* kResultsFileName = "lotrix20.txt";
 
-// How a record is written: where, in which form, and what may stop or watch its run.
+// How a record is written: where, in which options, and what may stop or watch its run.
 struct RecordOptions {
     const char* path = kResultsFileName;  // nullptr: standard output
     bool numbersOnly = false;             // the number lines alone: no seed line, header or summary
@@ -38,7 +38,7 @@ enum class RecordOutcome {
 // takes effect (the caller releases them); a key pressed while waiting stops the run as
 // usual, and its record, without numbers, is written once the file is free. `tally.start`
 // must be set; a clock seed is taken from it.
-RecordOutcome WriteRecord(const RecordOptions& form, RunSettings& settings, RunTally& tally);
+RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, RunTally& tally);
 
 // Generates up to `count` numbers, counting them in `tally`; ends early on a key, a stop
 // request or a failed write.

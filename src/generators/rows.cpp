@@ -10,7 +10,7 @@ namespace lotrix {
 namespace {
 
 const Path* const g_chosen = ChoosePath();
-const Path* g_fast = g_chosen;
+const Path* g_path = g_chosen;
 
 // The scalar reference's batch: the same numbers as the line makers, but with the generator's
 // state (and the bounds) in a local for the whole batch: through the global, every step
@@ -50,13 +50,13 @@ bool IsPathState(std::int32_t state) {
 }  // namespace
 
 void UsePath(const Path* path) {
-    g_fast = path != nullptr ? path : g_chosen;
+    g_path = path != nullptr ? path : g_chosen;
 }
 
 std::int32_t CompatLines(char*& out, std::int32_t count, std::string_view lineEnd,
                          const StopFlag& stop) {
     const std::int32_t made = PathBlocks(count, stop, [&](std::int32_t lines) {
-        g_fast->compat(out, lines, g_compatState, lineEnd);
+        g_path->compat(out, lines, g_compatState, lineEnd);
     });
     const std::uint64_t word = LineEndWord(lineEnd);
     return made + MakeLines(g_compatState, out, count - made, stop,
@@ -70,9 +70,9 @@ std::int32_t CompatLines(char*& out, std::int32_t count, std::string_view lineEn
 std::int32_t UnitRealLines(char*& out, std::int32_t count, std::string_view lineEnd,
                            const StopFlag& stop) {
     std::int32_t made = 0;
-    if (g_fast->unitReal != nullptr && IsPathState(g_minimalStandardState)) {
+    if (g_path->unitReal != nullptr && IsPathState(g_minimalStandardState)) {
         made = PathBlocks(count, stop, [&](std::int32_t lines) {
-            g_fast->unitReal(out, lines, g_minimalStandardState, lineEnd);
+            g_path->unitReal(out, lines, g_minimalStandardState, lineEnd);
         });
     }
     return made + MakeLines(g_minimalStandardState, out, count - made, stop,
@@ -87,7 +87,7 @@ std::int32_t MinimalStandardLines(char*& out, std::int32_t count, std::string_vi
     std::int32_t made = 0;
     if (IsPathState(g_minimalStandardState)) {
         made = PathBlocks(count, stop, [&](std::int32_t lines) {
-            g_fast->minimalStandard(out, lines, g_minimalStandardState, lineEnd);
+            g_path->minimalStandard(out, lines, g_minimalStandardState, lineEnd);
         });
     }
     const std::uint64_t word = LineEndWord(lineEnd);
@@ -105,7 +105,7 @@ std::int32_t IntervalLines(char*& out, std::int32_t count, std::int32_t lower, s
     std::int32_t made = 0;
     if (IsPathState(g_minimalStandardState)) {
         made = PathBlocks(count, stop, [&](std::int32_t lines) {
-            g_fast->interval(out, lines, g_minimalStandardState, lower, width, lineEnd);
+            g_path->interval(out, lines, g_minimalStandardState, lower, width, lineEnd);
         });
     }
     const std::uint64_t word = LineEndWord(lineEnd);
