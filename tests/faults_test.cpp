@@ -183,6 +183,10 @@ TEST_F(Faults, ARecordStartsOnItsOwnLineWhenTheFileCannotBeReadAgain) {
                                                   std::filesystem::perms::others_write);
         const DetachedRun run =
             RunCommand({"-c", "3", "-n", "2", "-s", "1", "-o", "f.txt"}, "", 20s, c.setup);
+        if (Exited(run.status, 127) && run.errors.empty()) {
+            std::printf("skipped: %s (the program's folder is closed to another user)\n", c.name);
+            continue;
+        }
         EXPECT_TRUE(Exited(run.status, 0)) << c.name << run.errors;
         EXPECT_EQ(ReadFile("f.txt").substr(0, 12), "torn\nseme = ") << c.name;
     }

@@ -10,7 +10,7 @@
 # DIEHARDER_TESTS overrides the battery (dieharder test numbers, blank-separated);
 # ZOOM_COUNT the numbers drawn for the lattice plots (default 10000000); LOTRIX20 the
 # program to use (default build/lotrix20); PICTURES_ONLY=1 redraws the pictures alone.
-# Needs: gnuplot-nox, dieharder, ent (Debian), g++, and the program (built here if missing).
+# Needs: gnuplot-nox, dieharder, ent, python3 (Debian), g++, and the program (built here if missing).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 count=${1:-1000000}
@@ -22,8 +22,8 @@ seed=20261207
 M=2147483647
 lotrix=${LOTRIX20:-$root/build/lotrix20}
 [ -x "$lotrix" ] || { cmake -S "$root" -B "$root/build" >/dev/null && cmake --build "$root/build" --target lotrix20 >/dev/null; }
-for tool in gnuplot dieharder ent g++; do
-  command -v $tool >/dev/null || { echo "quality.sh needs $tool (apt-get install -y gnuplot-nox dieharder ent)"; exit 2; }
+for tool in gnuplot dieharder ent python3 g++; do
+  command -v $tool >/dev/null || { echo "quality.sh needs $tool (apt-get install -y gnuplot-nox dieharder ent python3)"; exit 2; }
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
