@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "dialogue/run.hpp"
+#include "dialogue/verify.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
@@ -66,6 +67,18 @@ int RunCommandLine(const CommandLine& line) {
             ErrorPrint("lotrix20: %s\nTry 'lotrix20 --help' for more information.\n",
                        line.mistake.data());
             return kStatusUsage;
+        case CommandAction::verify: {
+            VerifyRequest request;
+            const bool input = line.verified != nullptr && std::string_view(line.verified) == "-";
+            request.path = input                      ? nullptr
+                           : line.verified != nullptr ? line.verified
+                                                      : kResultsFileName;
+            request.bare = line.bareNumbers;
+            request.settings = line.settings;
+            request.skip = line.skip;
+            request.progress = line.progress;
+            return RunVerify(request);
+        }
         case CommandAction::batch:
         case CommandAction::dialogue:
             break;

@@ -17,6 +17,8 @@ const char* const kUsage =
     "Usage: lotrix20\n"
     "       lotrix20 -c CHOICE -n COUNT (-s SEED | --clock-seed) [-l LOWER -u UPPER]\n"
     "                [-o FILE] [--replace] [--numbers-only [--skip K]] [--progress]\n"
+    "       lotrix20 --verify [FILE] [-c CHOICE -s SEED [-l LOWER -u UPPER] [--skip K]]\n"
+    "                [--progress]\n"
     "\n"
     "Without options, asks (in Italian) which generator to use, how many numbers and\n"
     "which seed, and appends a record of the numbers to lotrix20.txt. With options,\n"
@@ -38,6 +40,9 @@ const char* const kUsage =
     "      --skip K         start K numbers into the seed's sequence (with --numbers-only);\n"
     "                       K from 0 to 18446744073709551615, at no cost\n"
     "      --progress       show progress on standard error when it is a terminal\n"
+    "      --verify [FILE]  check FILE (lotrix20.txt; - for standard input): each record's\n"
+    "                       numbers made again from its seed and compared; with -c and -s,\n"
+    "                       FILE holds bare number lines of that sequence\n"
     "  -h, --help           show this help and exit\n"
     "  -V, --version        show the version and exit\n"
     "\n"
@@ -45,11 +50,12 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 when the record is written, 1 when the output cannot be opened or\n"
     "written, 2 for a wrong command line. A reader of standard output that stops early\n"
-    "ends the program quietly, as by SIGPIPE.\n";
+    "ends the program quietly, as by SIGPIPE. With --verify: 0 when the file holds genuine\n"
+    "records and nothing else, 1 otherwise, 2 when it cannot be read.\n";
 
 namespace {
 
-enum LongOnly : int { kClockSeed = 256, kNumbersOnly, kProgress, kReplace, kSkip };
+enum LongOnly : int { kClockSeed = 256, kNumbersOnly, kProgress, kReplace, kSkip, kVerify };
 
 constexpr option kOptions[] = {
     {"choice", required_argument, nullptr, 'c'},
@@ -63,6 +69,7 @@ constexpr option kOptions[] = {
     {"progress", no_argument, nullptr, kProgress},
     {"replace", no_argument, nullptr, kReplace},
     {"skip", required_argument, nullptr, kSkip},
+    {"verify", no_argument, nullptr, kVerify},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -124,6 +131,39 @@ bool LooksLikeOption(std::string_view word) {
     return line;
 }
 
+// --verify's command line: the file, and with -c and -s the sequence of bare numbers.
+CommandLine VerifyLine(CommandLine line, int argc, char** argv, bool hasChoice, bool hasCount,
+                       bool hasLower, bool hasUpper, bool hasOutput) {
+    const bool hasBounds = hasLower || hasUpper;
+    line.action = CommandAction::verify;
+    if (::optind < argc) line.verified = argv[::optind++];
+    if (::optind < argc) return Mistake("--verify checks one file, not also '%s'", argv[::optind]);
+    if (hasCount || hasOutput || line.replace || line.numbersOnly ||
+        line.settings.seedMode == kSeedFromClock) {
+        return Mistake("--verify takes a file, and -c, -s, -l, -u, --skip for bare numbers");
+    }
+    const bool hasSeed = line.settings.seedMode == kSeedTyped;
+    if (!hasChoice) {
+        if (hasSeed || hasBounds || line.skip > 0) {
+            return Mistake("to check bare numbers give the choice (-c) and the seed (-s)");
+        }
+        return line;
+    }
+    if (!hasSeed) return Mistake("to check bare numbers give the seed (-s) too");
+    line.bareNumbers = true;
+    RunSettings& settings = line.settings;
+    if (ModeFor(settings.choice).asksForBounds) {
+        if (!hasLower || !hasUpper) return Mistake("choice 4 needs both bounds (-l and -u)");
+        if (settings.lower >= settings.upper ||
+            IntervalWidth(settings.lower, settings.upper) > kModulus) {
+            return Mistake("the bounds must be lower < upper, at most 2147483647 values");
+        }
+    } else if (hasBounds) {
+        return Mistake("the bounds (-l, -u) are for choice 4 only");
+    }
+    return line;
+}
+
 }  // namespace
 
 CommandLine ReadCommandLine(int argc, char** argv) {
@@ -140,11 +180,13 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     line.action = CommandAction::batch;
     RunSettings& settings = line.settings;
     bool hasChoice = false, hasCount = false, hasLower = false, hasUpper = false;
+    bool verify = false, hasOutput = false;
     ::opterr = 0;  // the messages are ours
     ::optind = 1;
     for (;;) {
         const int previous = ::optind;
-        const int option = ::getopt_long(argc, argv, "+:c:n:s:l:u:o:hV", kOptions, nullptr);
+        // Operands are gathered after the options, wherever they stand (--verify's file).
+        const int option = ::getopt_long(argc, argv, ":c:n:s:l:u:o:hV", kOptions, nullptr);
         if (option == -1) break;
         const char* name = previous < argc ? argv[previous] : "";
         const char* value = ::optarg != nullptr ? ::optarg : "";
@@ -202,6 +244,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case 'o':
                 if (*value == '\0') return Mistake("the output file's name is empty");
                 line.output = ::optarg;
+                hasOutput = true;
                 break;
             case kNumbersOnly:
                 line.numbersOnly = true;
@@ -211,6 +254,9 @@ CommandLine ReadCommandLine(int argc, char** argv) {
                 break;
             case kReplace:
                 line.replace = true;
+                break;
+            case kVerify:
+                verify = true;
                 break;
             case kSkip:
                 if (!ReadCount64(value, line.skip)) {
@@ -225,6 +271,9 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             default:
                 return Mistake("unknown option '%s'", name);
         }
+    }
+    if (verify) {
+        return VerifyLine(line, argc, argv, hasChoice, hasCount, hasLower, hasUpper, hasOutput);
     }
     if (::optind < argc) return Mistake("unexpected argument '%s'", argv[::optind]);
     if (!hasChoice || !hasCount || settings.seedMode == 0) {

@@ -11,7 +11,7 @@
 
 namespace lotrix {
 
-enum class CommandAction { dialogue, help, version, batch, mistake };
+enum class CommandAction { dialogue, help, version, batch, verify, mistake };
 
 struct CommandLine {
     CommandAction action = CommandAction::dialogue;
@@ -21,6 +21,8 @@ struct CommandLine {
     bool progress = false;
     bool replace = false;             // the output file is emptied first instead of appended to
     std::uint64_t skip = 0;           // numbers of the seed's sequence passed over before the first
+    const char* verified = nullptr;   // --verify's file: nullptr for lotrix20.txt, "-" for standard input
+    bool bareNumbers = false;         // --verify with -c and -s: the file holds bare number lines
     std::array<char, 160> mistake{};  // what is wrong, for CommandAction::mistake
 };
 

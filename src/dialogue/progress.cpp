@@ -18,7 +18,8 @@ constexpr std::int64_t kUpdateEveryMs = 250;
 constexpr int kPromptLength = 68;
 
 ProgressPlace g_place = ProgressPlace::none;
-std::int32_t g_count = 0;
+std::int64_t g_count = 0;
+ProgressUnit g_unit = ProgressUnit::numbersWritten;
 std::int64_t g_startMs = 0;
 std::int64_t g_nextMs = 0;
 bool g_shown = false;
@@ -85,9 +86,9 @@ void ShowLine(std::string_view text) {
 // "37% completato, 123456789 numeri scritti, mancano circa 1:05" below the dialogue's
 // prompt; in batch mode, whose messages are English, "37% done, 123456789 numbers
 // written, about 1:05 left".
-void Show(std::int32_t done, std::int64_t elapsedMs) {
+void Show(std::int64_t done, std::int64_t elapsedMs) {
     const std::int64_t left = done > 0 ? elapsedMs * (g_count - done) / done / 1000 : 0;
-    const auto percent = static_cast<int>(std::int64_t{done} * 100 / g_count);
+    const auto percent = static_cast<int>(done * 100 / g_count);
     std::array<char, 32> time;
     if (left >= 3600) {
         std::snprintf(time.data(), time.size(), "%lld:%02lld:%02lld",
@@ -98,28 +99,34 @@ void Show(std::int32_t done, std::int64_t elapsedMs) {
                       static_cast<long long>(left % 60));
     }
     std::array<char, 160> line;
-    const int length = g_place == ProgressPlace::belowPrompt
-                           ? std::snprintf(line.data(), line.size(),
-                                           "%d%% completato, %d numeri scritti, mancano circa %s",
-                                           percent, done, time.data())
-                           : std::snprintf(line.data(), line.size(),
-                                           "%d%% done, %d numbers written, about %s left", percent,
-                                           done, time.data());
+    const auto count = static_cast<long long>(done);
+    const char* unit = g_unit == ProgressUnit::numbersWritten ? "numbers written" : "bytes checked";
+    const int length =
+        g_place == ProgressPlace::belowPrompt
+            ? std::snprintf(line.data(), line.size(),
+                            "%d%% completato, %lld numeri scritti, mancano circa %s", percent,
+                            count, time.data())
+            : std::snprintf(line.data(), line.size(), "%d%% done, %lld %s, about %s left", percent,
+                            count, unit, time.data());
     ShowLine({line.data(), static_cast<std::size_t>(length)});
 }
 
 }  // namespace
 
-void BeginProgress(ProgressPlace place, std::int32_t count) {
+void BeginProgress(ProgressPlace place, std::int64_t total, ProgressUnit unit) {
     g_shown = false;
     g_place = Settle(place);
-    if (g_place == ProgressPlace::none) return;
-    g_count = count;
+    if (g_place == ProgressPlace::none || total <= 0) {
+        g_place = ProgressPlace::none;
+        return;
+    }
+    g_count = total;
+    g_unit = unit;
     g_startMs = MonotonicMilliseconds();
     g_nextMs = g_startMs + kFirstShowMs;
 }
 
-void NoteProgress(std::int32_t done) {
+void NoteProgress(std::int64_t done) {
     if (g_place == ProgressPlace::none) return;
     const std::int64_t now = MonotonicMilliseconds();
     if (now < g_nextMs) return;

@@ -15,11 +15,15 @@ enum class ProgressPlace {
     standardError,  // batch mode's standard error, on the cursor's line
 };
 
-// Begins watching a run of `count` numbers; nothing is ever shown unless the place is a
-// terminal that takes cursor movements.
-void BeginProgress(ProgressPlace place, std::int32_t count);
-// After each block of numbers: `done` written so far.
-void NoteProgress(std::int32_t done);
+// What is counted: a run's numbers, or the bytes of a file being checked.
+enum class ProgressUnit { numbersWritten, bytesChecked };
+
+// Begins watching a run of `total` numbers (or a check of `total` bytes); nothing is ever
+// shown unless the place is a terminal that takes cursor movements.
+void BeginProgress(ProgressPlace place, std::int64_t total,
+                   ProgressUnit unit = ProgressUnit::numbersWritten);
+// After each block: `done` so far.
+void NoteProgress(std::int64_t done);
 // Takes the progress line away, if one is shown.
 void EndProgress();
 

@@ -76,6 +76,15 @@ void EmptyResultsFile(const char* name);
 // The system's words for why the last open or write of the results file failed.
 [[nodiscard]] const char* ResultsFileFailure();
 
+// A file read from start to end (a results file being checked); nullptr: standard input.
+// False when it cannot be opened; CheckedFileFailure says why.
+[[nodiscard]] bool OpenCheckedFile(const char* name);
+// Up to `size` bytes: how many were read, 0 at the end, -1 on an error.
+[[nodiscard]] std::ptrdiff_t ReadCheckedFile(char* buffer, std::size_t size);
+// Its size in bytes where it has one (a regular file); -1 otherwise.
+[[nodiscard]] std::int64_t CheckedFileSize();
+[[nodiscard]] const char* CheckedFileFailure();
+
 // The system clock: seconds since 1970-01-01 00:00:00 UTC, low 32 bits.
 [[nodiscard]] std::int32_t CalendarSecondsNow();
 // A clock that only goes forward, in milliseconds from an arbitrary start; cheap enough to

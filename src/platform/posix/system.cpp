@@ -223,6 +223,37 @@ const char* ResultsFileFailure() {
     return std::strerror(g_resultsErrno);
 }
 
+namespace {
+int g_checked = -1;
+int g_checkedErrno = 0;
+}  // namespace
+
+bool OpenCheckedFile(const char* name) {
+    g_checked = name == nullptr ? STDIN_FILENO : ::open(name, O_RDONLY | O_CLOEXEC);
+    g_checkedErrno = errno;
+    return g_checked >= 0;
+}
+
+std::ptrdiff_t ReadCheckedFile(char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(g_checked, buffer, size);
+        if (got >= 0) return got;
+        if (errno != EINTR) {
+            g_checkedErrno = errno;
+            return -1;
+        }
+    }
+}
+
+std::int64_t CheckedFileSize() {
+    struct stat file {};
+    return ::fstat(g_checked, &file) == 0 && S_ISREG(file.st_mode) ? file.st_size : -1;
+}
+
+const char* CheckedFileFailure() {
+    return std::strerror(g_checkedErrno);
+}
+
 std::int32_t CalendarSecondsNow() {
     const auto now = static_cast<std::uint64_t>(std::time(nullptr));
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(now));

@@ -65,6 +65,19 @@ LONGLONG SizeOf(HANDLE handle) {
     return ::GetFileSizeEx(handle, &size) ? size.QuadPart : -1;
 }
 
+// The system's words for an error, without the closing full stop and line end.
+const char* SystemWords(DWORD error) {
+    static std::array<char, 256> text;
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                         0, text.data(), static_cast<DWORD>(text.size()), nullptr);
+    DWORD end = length;
+    while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n' || text[end - 1] == '.'))
+        --end;
+    text[end] = '\0';
+    return end > 0 ? text.data() : "unknown error";
+}
+
 }  // namespace
 
 // A handle the process was started without stays invalid; nothing the program opens can
@@ -249,15 +262,38 @@ bool ResultsReaderGone() {
 }
 
 const char* ResultsFileFailure() {
-    static std::array<char, 256> text;
-    const DWORD length =
-        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                         g_resultsError, 0, text.data(), static_cast<DWORD>(text.size()), nullptr);
-    DWORD end = length;
-    while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n' || text[end - 1] == '.'))
-        --end;
-    text[end] = '\0';
-    return end > 0 ? text.data() : "unknown error";
+    return SystemWords(g_resultsError);
+}
+
+namespace {
+HANDLE g_checked = INVALID_HANDLE_VALUE;
+DWORD g_checkedError = 0;
+}  // namespace
+
+bool OpenCheckedFile(const char* name) {
+    g_checked = name == nullptr
+                    ? ::GetStdHandle(STD_INPUT_HANDLE)
+                    : ::CreateFileA(name, GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    g_checkedError = ::GetLastError();
+    return g_checked != INVALID_HANDLE_VALUE && g_checked != nullptr;
+}
+
+std::ptrdiff_t ReadCheckedFile(char* buffer, std::size_t size) {
+    DWORD got = 0;
+    const DWORD want = size > 0x100000u ? 0x100000u : static_cast<DWORD>(size);
+    if (::ReadFile(g_checked, buffer, want, &got, nullptr)) return got;
+    g_checkedError = ::GetLastError();
+    return g_checkedError == ERROR_BROKEN_PIPE ? 0 : -1;  // a pipe's writer has closed it
+}
+
+std::int64_t CheckedFileSize() {
+    return ::GetFileType(g_checked) == FILE_TYPE_DISK ? SizeOf(g_checked) : -1;
+}
+
+const char* CheckedFileFailure() {
+    return SystemWords(g_checkedError);
 }
 
 std::int32_t CalendarSecondsNow() {

@@ -1,0 +1,573 @@
+#include "dialogue/verify.hpp"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+#include "dialogue/modes.hpp"
+#include "dialogue/progress.hpp"
+#include "generators/compat.hpp"
+#include "generators/interval.hpp"
+#include "generators/minimal_standard.hpp"
+#include "generators/rows.hpp"
+#include "platform/checked_file.hpp"
+#include "platform/console.hpp"
+
+namespace lotrix {
+namespace {
+
+constexpr int kStatusGenuine = 0;
+constexpr int kStatusNotGenuine = 1;
+constexpr int kStatusUnreadable = 2;
+
+constexpr std::string_view kSeedStart = "seme = ";
+constexpr std::string_view kSummaryStart = "sono stati generati ";
+constexpr int kEmptyLinesAfterSummary = 4;
+
+// The numbers a record should hold, made a chunk of whole lines at a time by the batch
+// makers a run uses, and compared with the file's bytes a chunk at a time.
+constexpr std::int32_t kChunkLines = 4096;
+std::array<char, kChunkLines * kLineRoom + kSpill> g_expected;
+
+struct Expected {
+    std::int32_t choice = 0, lower = 0, upper = 0;
+    std::string_view lineEnd;
+    std::int64_t left = 0;  // numbers still to be made
+    const char* begin = g_expected.data();
+    const char* end = g_expected.data();
+};
+
+const StopFlag kNeverStop{0};
+
+void BeginNumbers(Expected& expected, const RunSettings& settings, std::uint64_t skip,
+                  std::string_view lineEnd, std::int64_t count) {
+    SeedMinimalStandard(settings.seed);
+    if (settings.choice == 1) SeedCompat(static_cast<std::uint32_t>(settings.seed));
+    if (skip > 0) {
+        g_minimalStandardState = MinimalStandardJump(g_minimalStandardState, skip);
+        g_compatState = CompatJump(g_compatState, skip);
+    }
+    expected = Expected{};
+    expected.choice = settings.choice;
+    expected.lower = settings.lower;
+    expected.upper = settings.upper;
+    expected.lineEnd = lineEnd;
+    expected.left = count;
+}
+
+// False when every number has been made and compared.
+bool MakeMoreNumbers(Expected& expected) {
+    if (expected.begin != expected.end) return true;
+    if (expected.left == 0) return false;
+    const auto count =
+        static_cast<std::int32_t>(std::min<std::int64_t>(expected.left, kChunkLines));
+    char* out = g_expected.data();
+    switch (expected.choice) {
+        case 1:
+            (void)CompatLines(out, count, expected.lineEnd, kNeverStop);
+            break;
+        case 2:
+            (void)UnitRealLines(out, count, expected.lineEnd, kNeverStop);
+            break;
+        case 3:
+            (void)MinimalStandardLines(out, count, expected.lineEnd, kNeverStop);
+            break;
+        default:
+            (void)IntervalLines(out, count, expected.lower, expected.upper, expected.lineEnd,
+                                kNeverStop);
+            break;
+    }
+    expected.left -= count;
+    expected.begin = g_expected.data();
+    expected.end = out;
+    return true;
+}
+
+std::size_t SameBytes(const char* a, const char* b, std::size_t size) {
+    constexpr std::size_t kStretch = 4096;
+    std::size_t same = 0;
+    while (same < size) {
+        const std::size_t step = std::min(kStretch, size - same);
+        if (std::memcmp(a + same, b + same, step) != 0) break;
+        same += step;
+    }
+    while (same < size && a[same] == b[same])
+        ++same;
+    return same;
+}
+
+std::int64_t g_line = 0;  // the line number of the next line of the file
+
+void NoteTaken() {
+    NoteProgress(CheckedFileTaken());
+}
+
+// Takes the file's lines while they are the expected ones, many at a time; returns how
+// many. Stops before the first line that differs, or where the expected lines run out.
+std::int64_t TakeMatchingNumbers(Expected& expected) {
+    std::int64_t matched = 0;
+    while (MakeMoreNumbers(expected)) {
+        const auto want = static_cast<std::size_t>(expected.end - expected.begin);
+        const std::string_view have = PeekCheckedBytes(want);
+        const std::size_t same =
+            SameBytes(have.data(), expected.begin, std::min(want, have.size()));
+        std::size_t whole = same;  // back to the last line end both hold
+        while (whole > 0 && expected.begin[whole - 1] != '\n')
+            --whole;
+        if (whole == 0) break;
+        const auto lines = std::count(expected.begin, expected.begin + whole, '\n');
+        matched += lines;
+        g_line += lines;
+        TakeChecked(whole);
+        expected.begin += whole;
+        NoteTaken();
+    }
+    return matched;
+}
+
+void TakeLine(std::string_view line) {
+    TakeChecked(line.size());
+    ++g_line;
+}
+
+bool StartsWith(std::string_view text, std::string_view start) {
+    return text.substr(0, start.size()) == start;
+}
+
+bool Ended(std::string_view line) {
+    return !line.empty() && line.back() == '\n';
+}
+
+std::string_view WithoutLineEnd(std::string_view line) {
+    if (Ended(line)) line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+}
+
+// The line's end as a constant of its own: the line's bytes move when the file's buffer is
+// filled again.
+std::string_view LineEndOf(std::string_view line) {
+    const std::string_view end = line.substr(WithoutLineEnd(line).size());
+    return end == "\r\n" ? "\r\n" : end == "\n" ? "\n" : "";
+}
+
+// A signed decimal number in canonical form at the start of `text`: no leading zero, no
+// '+', in range; taken off `text`.
+bool TakeNumber(std::string_view& text, std::int64_t lowest, std::int64_t highest,
+                std::int64_t& value) {
+    std::size_t at = text.substr(0, 1) == "-" ? 1 : 0;
+    const std::size_t first = at;
+    std::int64_t magnitude = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - first < 11) {
+        magnitude = magnitude * 10 + (text[at] - '0');
+        ++at;
+    }
+    if (at == first || (text[first] == '0' && at - first > 1)) return false;
+    value = first == 1 ? -magnitude : magnitude;
+    if (value < lowest || value > highest || (first == 1 && magnitude == 0)) return false;
+    text.remove_prefix(at);
+    return true;
+}
+
+bool TakeText(std::string_view& text, std::string_view expected) {
+    if (!StartsWith(text, expected)) return false;
+    text.remove_prefix(expected.size());
+    return true;
+}
+
+// A line shown in a verdict: without its line end, a carriage return left inside it
+// shown as \r, at most 60 characters.
+void AppendShown(char*& out, const char* end, std::string_view line) {
+    std::string_view text = WithoutLineEnd(line);
+    if (!Ended(line)) text = line;
+    *out++ = '"';
+    for (std::size_t i = 0; i < text.size() && i < 60 && out + 4 < end; ++i) {
+        if (text[i] == '\r') {
+            *out++ = '\\';
+            *out++ = 'r';
+        } else {
+            *out++ = static_cast<unsigned char>(text[i]) < 32 ? '?' : text[i];
+        }
+    }
+    if (text.size() > 60 && out + 4 < end) out = std::copy_n("...", 3, out);
+    *out++ = '"';
+}
+
+struct Counts {
+    std::int64_t records = 0, genuine = 0, altered = 0, incomplete = 0, stray = 0;
+};
+Counts g_counts;
+
+// Lines outside every record, said as one stretch once it ends.
+std::int64_t g_strayFirst = 0, g_strayLast = 0;
+
+void EndStray() {
+    if (g_strayFirst == 0) return;
+    if (g_strayFirst == g_strayLast) {
+        ConsolePrint("line %lld: not part of any record\n", static_cast<long long>(g_strayFirst));
+    } else {
+        ConsolePrint("lines %lld-%lld: not part of any record\n",
+                     static_cast<long long>(g_strayFirst), static_cast<long long>(g_strayLast));
+    }
+    g_counts.stray += g_strayLast - g_strayFirst + 1;
+    g_strayFirst = g_strayLast = 0;
+}
+
+void NoteStray(std::int64_t line) {
+    if (g_strayFirst == 0) g_strayFirst = line;
+    g_strayLast = line;
+}
+
+// One record's verdict, written after what the record is.
+struct Verdict {
+    enum Kind { genuine, altered, incomplete } kind = genuine;
+    std::array<char, 512> words{};
+    std::int64_t summaryCount = -1;  // the count its summary gives, once read
+};
+
+[[gnu::format(printf, 2, 3)]] void Say(Verdict& verdict, const char* format, ...) {
+    va_list values;
+    va_start(values, format);
+    std::vsnprintf(verdict.words.data(), verdict.words.size(), format, values);
+    va_end(values);
+}
+
+void Altered(Verdict& verdict, std::int64_t line, std::string_view holds,
+             std::string_view shouldHold) {
+    verdict.kind = Verdict::altered;
+    std::array<char, 400> text;
+    char* out = text.data();
+    const char* end = text.data() + text.size();
+    out += std::snprintf(out, 40, "altered at line %lld: it holds ", static_cast<long long>(line));
+    if (holds.empty()) {
+        out += std::snprintf(out, 20, "nothing");
+    } else {
+        AppendShown(out, end - 100, holds);
+    }
+    out += std::snprintf(out, 20, ", it should hold ");
+    if (StartsWith(shouldHold, "\"")) {
+        const std::size_t size = std::min<std::size_t>(shouldHold.size(), 80);
+        out = std::copy_n(shouldHold.data(), size, out);
+    } else {
+        AppendShown(out, end - 4, shouldHold);
+    }
+    *out = '\0';
+    Say(verdict, "%s", text.data());
+}
+
+// The line the expected lines hold next, or the words for what should come instead.
+std::string_view NextExpectedLine(Expected& expected, std::string_view instead) {
+    if (!MakeMoreNumbers(expected)) return instead;
+    const auto* end =
+        static_cast<const char*>(std::memchr(expected.begin, '\n', expected.end - expected.begin));
+    if (end == nullptr) return {expected.begin, static_cast<std::size_t>(expected.end - expected.begin)};
+    return {expected.begin, static_cast<std::size_t>(end - expected.begin) + 1};
+}
+
+// Reads a summary line: its count, and whether it is one a run writes (in seconds up to a
+// minute, from then on in minutes and seconds).
+bool ReadSummary(std::string_view line, std::string_view lineEnd, std::int64_t& count) {
+    if (LineEndOf(line) != lineEnd) return false;
+    std::string_view text = WithoutLineEnd(line);
+    std::int64_t first = 0, second = 0;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+    if (!TakeText(text, kSummaryStart) || !TakeNumber(text, 0, kMax, count) ||
+        !TakeText(text, " numeri casuali in ") || !TakeNumber(text, kMin, kMax, first)) {
+        return false;
+    }
+    if (text == " secondi") return first < 60;
+    // "M minuti SS secondi": from a minute up, the seconds with two digits.
+    if (!TakeText(text, " minuti ") || text.size() != 10 || text.substr(2) != " secondi" ||
+        text[0] < '0' || text[0] > '5' || text[1] < '0' || text[1] > '9') {
+        return false;
+    }
+    second = (text[0] - '0') * 10 + (text[1] - '0');
+    return first >= 1 && first * 60 + second <= kMax;
+}
+
+// Takes lines up to the next summary (taken, with its empty lines) or the next record's
+// seed line (left), after a record has been found altered.
+void SkipRestOfRecord(std::string_view lineEnd) {
+    for (std::string_view line = PeekCheckedLine(); !line.empty(); line = PeekCheckedLine()) {
+        if (StartsWith(line, kSeedStart)) return;
+        TakeLine(line);
+        if (StartsWith(line, kSummaryStart)) {
+            for (int i = 0; i < kEmptyLinesAfterSummary && PeekCheckedLine() == lineEnd; ++i)
+                TakeLine(lineEnd);
+            return;
+        }
+    }
+}
+
+// The numbers of a record (or of a bare file) from the file's next line on, then what
+// follows them: the summary for a record, the end of the file for bare numbers.
+// `requested` is the seed line's count; `held` is set to the numbers found.
+void CheckNumbers(Expected& expected, bool bare, Verdict& verdict, std::int64_t& held) {
+    held = TakeMatchingNumbers(expected);
+    const std::string_view line = PeekCheckedLine();
+    const std::string_view instead = bare ? "the end of the file" : "\"the summary line\"";
+    if (line.empty()) {
+        if (bare) return;
+        verdict.kind = Verdict::incomplete;
+        Say(verdict, "incomplete: the file ends before its summary");
+        return;
+    }
+    if (!Ended(line) && line.size() < kLongestLine) {
+        verdict.kind = Verdict::incomplete;
+        Say(verdict, "incomplete: line %lld is torn", static_cast<long long>(g_line));
+        TakeLine(line);
+        return;
+    }
+    if (!bare && StartsWith(line, kSeedStart)) {
+        verdict.kind = Verdict::incomplete;
+        Say(verdict, "incomplete: no summary before line %lld", static_cast<long long>(g_line));
+        return;
+    }
+    if (!bare && StartsWith(line, kSummaryStart)) {
+        const std::int64_t summaryLine = g_line;
+        TakeLine(line);
+        std::int64_t count = 0;
+        const bool readable = ReadSummary(line, expected.lineEnd, count);
+        if (readable) verdict.summaryCount = count;
+        if (!readable) {
+            Altered(verdict, summaryLine, line, "\"a summary a run writes\"");
+        } else if (count < held) {
+            Say(verdict, "altered at line %lld: its summary says %lld numbers, it holds %lld",
+                static_cast<long long>(summaryLine), static_cast<long long>(count),
+                static_cast<long long>(held));
+            verdict.kind = Verdict::altered;
+        } else if (count > held) {
+            verdict.kind = Verdict::incomplete;
+            Say(verdict, "incomplete: its summary at line %lld says %lld numbers, it holds %lld",
+                static_cast<long long>(summaryLine), static_cast<long long>(count),
+                static_cast<long long>(held));
+        }
+        for (int i = 0; i < kEmptyLinesAfterSummary; ++i) {
+            const std::string_view empty = PeekCheckedLine();
+            if (empty == expected.lineEnd) {
+                TakeLine(empty);
+            } else if (verdict.kind == Verdict::genuine) {
+                verdict.kind = Verdict::incomplete;
+                Say(verdict, "incomplete: %d empty lines after its summary, not 4", i);
+                break;
+            }
+        }
+        return;
+    }
+    const std::int64_t at = g_line;
+    Altered(verdict, at, line, NextExpectedLine(expected, instead));
+    if (!bare) SkipRestOfRecord(expected.lineEnd);
+}
+
+void SayRecord(std::int64_t line, const RunSettings& settings, std::int64_t held,
+               const Verdict& verdict) {
+    std::array<char, 64> choice{};
+    if (settings.choice == 0) {
+        std::snprintf(choice.data(), choice.size(), "no known choice");
+    } else if (settings.choice == 4) {
+        std::snprintf(choice.data(), choice.size(), "choice 4 from %+d to %+d", settings.lower,
+                      settings.upper);
+    } else {
+        std::snprintf(choice.data(), choice.size(), "choice %d", settings.choice);
+    }
+    // Altered: the count the record claims (its summary's, or its seed line's); else the
+    // numbers it holds.
+    const std::int64_t count = verdict.kind != Verdict::altered ? held
+                               : verdict.summaryCount >= 0      ? verdict.summaryCount
+                                                                : settings.count;
+    ConsolePrint("line %lld: %s, seed %d, %lld numbers: %s\n", static_cast<long long>(line),
+                 choice.data(), settings.seed, static_cast<long long>(count),
+                 verdict.kind == Verdict::genuine ? "genuine" : verdict.words.data());
+    ++g_counts.records;
+    if (verdict.kind == Verdict::genuine) ++g_counts.genuine;
+    if (verdict.kind == Verdict::altered) ++g_counts.altered;
+    if (verdict.kind == Verdict::incomplete) ++g_counts.incomplete;
+}
+
+// A seed line as a run writes it: "seme = S;  numeri da generare = N".
+bool ReadSeedLine(std::string_view line, RunSettings& settings) {
+    std::string_view text = WithoutLineEnd(line);
+    std::int64_t seed = 0, count = 0;
+    if (!Ended(line) || !TakeText(text, kSeedStart) ||
+        !TakeNumber(text, std::numeric_limits<std::int32_t>::min(),
+                    std::numeric_limits<std::int32_t>::max(), seed) ||
+        !TakeText(text, ";  numeri da generare = ") ||
+        !TakeNumber(text, 1, std::numeric_limits<std::int32_t>::max(), count) || !text.empty()) {
+        return false;
+    }
+    settings.seed = static_cast<std::int32_t>(seed);
+    settings.count = static_cast<std::int32_t>(count);
+    return true;
+}
+
+// The header's first line names the choice.
+std::int32_t ChoiceOfHeader(std::string_view line, std::string_view lineEnd) {
+    if (LineEndOf(line) != lineEnd) return 0;
+    for (const ModeEntry& mode : kModes) {
+        const std::string_view header = mode.header;
+        if (header.substr(0, header.find('\n')) == WithoutLineEnd(line)) return mode.choice;
+    }
+    return 0;
+}
+
+bool ReadInterval(std::string_view line, std::string_view lineEnd, RunSettings& settings) {
+    if (LineEndOf(line) != lineEnd) return false;
+    std::string_view text = WithoutLineEnd(line);
+    std::int64_t lower = 0, upper = 0;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+    // "%+d": the sign always written.
+    const auto takeSigned = [&](std::int64_t& value) {
+        if (text.empty() || (text[0] != '+' && text[0] != '-')) return false;
+        const bool plus = text[0] == '+';
+        if (plus) text.remove_prefix(1);
+        if (!TakeNumber(text, kMin, kMax, value)) return false;
+        return plus ? value >= 0 : value < 0;
+    };
+    if (!TakeText(text, "intervallo scelto: da ") || !takeSigned(lower) || !TakeText(text, " a ") ||
+        !takeSigned(upper) || !text.empty()) {
+        return false;
+    }
+    settings.lower = static_cast<std::int32_t>(lower);
+    settings.upper = static_cast<std::int32_t>(upper);
+    return lower < upper && IntervalWidth(settings.lower, settings.upper) <= kModulus;
+}
+
+// One record from its seed line on.
+void CheckRecord(std::string_view seedLine, RunSettings settings) {
+    const std::int64_t start = g_line;
+    const std::string_view lineEnd = LineEndOf(seedLine);
+    TakeLine(seedLine);
+    Verdict verdict;
+    std::int64_t held = 0;
+    // Another whole line of the header follows; else the record ends inside it.
+    const auto headerGoesOn = [&verdict] {
+        const std::string_view line = PeekCheckedLine();
+        if (!line.empty() && Ended(line)) return true;
+        verdict.kind = Verdict::incomplete;
+        Say(verdict, "incomplete: the file ends inside its header");
+        if (!line.empty()) TakeLine(line);
+        return false;
+    };
+    if (!headerGoesOn()) return SayRecord(start, settings, held, verdict);
+    std::string_view line = PeekCheckedLine();
+    settings.choice = ChoiceOfHeader(line, lineEnd);
+    if (settings.choice == 0) {
+        Altered(verdict, g_line, line, "\"a choice's header\"");
+        SkipRestOfRecord(lineEnd);
+        return SayRecord(start, settings, held, verdict);
+    }
+    TakeLine(line);
+    if (settings.choice == 4) {
+        if (!headerGoesOn()) return SayRecord(start, settings, held, verdict);
+        line = PeekCheckedLine();
+        if (!ReadInterval(line, lineEnd, settings)) {
+            Altered(verdict, g_line, line, "\"the chosen interval\"");
+            SkipRestOfRecord(lineEnd);
+            return SayRecord(start, settings, held, verdict);
+        }
+        TakeLine(line);
+    }
+    if (!headerGoesOn()) return SayRecord(start, settings, held, verdict);
+    line = PeekCheckedLine();
+    if (line != lineEnd) {
+        Altered(verdict, g_line, line, "\"an empty line\"");
+        SkipRestOfRecord(lineEnd);
+        return SayRecord(start, settings, held, verdict);
+    }
+    TakeLine(line);
+    Expected expected;
+    BeginNumbers(expected, settings, 0, lineEnd, settings.count);
+    CheckNumbers(expected, false, verdict, held);
+    SayRecord(start, settings, held, verdict);
+}
+
+void CheckRecords() {
+    for (std::string_view line = PeekCheckedLine(); !line.empty(); line = PeekCheckedLine()) {
+        RunSettings settings;
+        if (StartsWith(line, kSeedStart) && ReadSeedLine(line, settings)) {
+            EndStray();
+            CheckRecord(line, settings);
+            continue;
+        }
+        // Empty lines part records (and one may follow a torn line's repair); any other
+        // line outside a record is said. A line too long to be a record's comes in pieces.
+        const bool empty = line == "\n" || line == "\r\n";
+        if (!empty) NoteStray(g_line);
+        TakeChecked(line.size());
+        if (Ended(line) || line.size() < kLongestLine) ++g_line;
+        NoteTaken();
+    }
+    EndStray();
+}
+
+void CheckBare(const VerifyRequest& request) {
+    const std::string_view first = PeekCheckedLine();
+    const std::string_view lineEnd = Ended(first) ? LineEndOf(first) : std::string_view("\n");
+    Expected expected;
+    BeginNumbers(expected, request.settings, request.skip, lineEnd,
+                 std::numeric_limits<std::int64_t>::max());
+    Verdict verdict;
+    std::int64_t held = 0;
+    CheckNumbers(expected, true, verdict, held);
+    std::array<char, 64> interval{};
+    if (request.settings.choice == 4) {
+        std::snprintf(interval.data(), interval.size(), " from %+d to %+d", request.settings.lower,
+                      request.settings.upper);
+    }
+    ConsolePrint("choice %d%s, seed %d, skip %llu: %lld numbers: %s\n", request.settings.choice,
+                 interval.data(), request.settings.seed,
+                 static_cast<unsigned long long>(request.skip), static_cast<long long>(held),
+                 verdict.kind == Verdict::genuine ? "genuine" : verdict.words.data());
+    g_counts.records = 1;
+    if (verdict.kind == Verdict::genuine && held > 0) ++g_counts.genuine;
+    if (verdict.kind == Verdict::altered) ++g_counts.altered;
+    if (verdict.kind == Verdict::incomplete) ++g_counts.incomplete;
+}
+
+}  // namespace
+
+int RunVerify(const VerifyRequest& request) {
+    g_counts = Counts{};
+    g_line = 1;
+    g_strayFirst = g_strayLast = 0;
+    const char* shown = request.path != nullptr ? request.path : "standard input";
+    if (!OpenCheckedFile(request.path)) {
+        ErrorPrint("lotrix20: %s: %s\n", shown, CheckedFileFailure());
+        return kStatusUnreadable;
+    }
+    BeginProgress(request.progress ? ProgressPlace::standardError : ProgressPlace::none,
+                  CheckedFileSize(), ProgressUnit::bytesChecked);
+    if (request.bare) {
+        CheckBare(request);
+    } else {
+        CheckRecords();
+    }
+    EndProgress();
+    if (CheckedFileFailed()) {
+        ConsoleFlush();
+        ErrorPrint("lotrix20: %s: %s\n", shown, CheckedFileFailure());
+        return kStatusUnreadable;
+    }
+    if (request.bare) {
+        ConsolePrint("%s\n", g_counts.genuine == 1 ? "genuine" : "not genuine");
+    } else {
+        ConsolePrint(
+            "%lld records: %lld genuine, %lld altered, %lld incomplete; %lld lines in no "
+            "record\n",
+            static_cast<long long>(g_counts.records), static_cast<long long>(g_counts.genuine),
+            static_cast<long long>(g_counts.altered), static_cast<long long>(g_counts.incomplete),
+            static_cast<long long>(g_counts.stray));
+    }
+    const bool allGenuine =
+        g_counts.records > 0 && g_counts.genuine == g_counts.records && g_counts.stray == 0;
+    return allGenuine ? kStatusGenuine : kStatusNotGenuine;
+}
+
+}  // namespace lotrix

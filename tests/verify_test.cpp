@@ -1,0 +1,126 @@
+// --verify: a results file checked against the numbers its records say they hold.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e_support.hpp"
+
+namespace lotrix::testing {
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+std::string Record(Arguments arguments) {
+    arguments.insert(arguments.end(), {"-o", "-"});
+    return RunCommand(arguments).output;
+}
+
+// The file's lines, 1 for the first; `Lines(text)[n]` is line n with its line end.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines{""};
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+        lines.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        text += lines[i];
+    return text;
+}
+
+class Verify : public ::testing::Test {
+  protected:
+    TempDir dir_;
+};
+
+// Records of every choice, the widest and negative bounds, the stuck seed, a seed only the
+// clock gives after 2038, a run stopped early, CR LF line ends: each is genuine.
+TEST_F(Verify, EveryKindOfRecordIsGenuine) {
+    std::string stopped = Record({"-c", "3", "-n", "5", "-s", "9"});
+    stopped.replace(stopped.find("= 5\n"), 3, "= 9");  // asked for 9, a key stopped it at 5
+    std::string crlf = Record({"-c", "2", "-n", "4", "-s", "3"});
+    crlf = std::regex_replace(crlf, std::regex("\n"), "\r\n");
+    const std::string file =
+        Record({"-c", "1", "-n", "50", "-s", "5"}) + Record({"-c", "2", "-n", "50", "-s", "7"}) +
+        Record({"-c", "3", "-n", "50", "-s", "2147483647"}) +
+        Record({"-c", "4", "-l", "-2147483648", "-u", "-2", "-n", "50", "-s", "-2136004096"}) +
+        "\n" + stopped + crlf;
+    WriteFile("f.txt", file);
+    const DetachedRun run = RunCommand({"--verify", "f.txt"});
+    EXPECT_TRUE(Exited(run.status, 0)) << run.output;
+    EXPECT_TRUE(EndsWith(run.output,
+                         "line 235: choice 3, seed 9, 5 numbers: genuine\n"
+                         "line 248: choice 2, seed 3, 4 numbers: genuine\n"
+                         "6 records: 6 genuine, 0 altered, 0 incomplete; 0 lines in no record\n"))
+        << run.output;
+    EXPECT_NE(run.output.find("line 175: choice 4 from -2147483648 to -2, seed -2136004096, 50 "
+                              "numbers: genuine\n"),
+              std::string::npos)
+        << run.output;
+}
+
+// Two records (choice 3 from line 1, numbers on lines 4-8, summary on 9; choice 4 from
+// line 14, its interval on 16, numbers on 18-22), each corruption found where it is.
+TEST_F(Verify, EachCorruptionIsFoundAtItsLine) {
+    const std::string file = Record({"-c", "3", "-n", "5", "-s", "42"}) +
+                             Record({"-c", "4", "-l", "-3", "-u", "2", "-n", "5", "-s", "1"});
+    using Edit = std::function<void(std::vector<std::string>&)>;
+    const std::pair<Edit, const char*> cases[] = {
+        {[](auto& l) { l[6][11] = l[6][11] == '1' ? '2' : '1'; }, "altered at line 6"},
+        {[](auto& l) { std::swap(l[5], l[6]); }, "altered at line 5"},
+        {[](auto& l) { l.erase(l.begin() + 6); }, "altered at line 6"},
+        {[](auto& l) { l.insert(l.begin() + 9, "       16807\n"); }, "altered at line 9"},
+        {[](auto& l) { l[1].replace(7, 2, "43"); }, "altered at line 4"},
+        {[](auto& l) { l[2] = "(interi tra 0 e 32.767)\n"; }, "line 1: choice 1"},
+        {[](auto& l) { l[16] = "intervallo scelto: da +7 a +12\n"; }, "altered at line 18"},
+        {[](auto& l) { l[9].replace(20, 1, "4"); }, "altered at line 9: its summary says 4"},
+        {[](auto& l) { l.resize(7), l[6].resize(5); }, "incomplete: line 6 is torn"},
+        {[](auto& l) { l[1] = "torn" + l[1]; }, "lines 1-9: not part of any record"},
+        {[](auto& l) { l.insert(l.begin() + 14, "a note\n"); }, "line 14: not part of any record"},
+        {[](auto& l) { l[6].insert(12, "\r"); }, "altered at line 6"},
+        {[](auto& l) { l.resize(11); }, "incomplete: 1 empty lines after its summary"},
+    };
+    for (const auto& [edit, found] : cases) {
+        std::vector<std::string> lines = Lines(file);
+        edit(lines);
+        WriteFile("f.txt", Joined(lines));
+        const DetachedRun run = RunCommand({"--verify", "f.txt"});
+        EXPECT_TRUE(Exited(run.status, 1)) << found << "\n" << run.output;
+        EXPECT_NE(run.output.find(found), std::string::npos) << found << "\n" << run.output;
+    }
+}
+
+// Bare numbers against a sequence given on the command line, the file before or after the
+// options; a file that cannot be read is said as cmp says it.
+TEST_F(Verify, BareNumbersFromAnyPointOfTheSequence) {
+    WriteFile("b.txt", Record({"-c", "4", "-l", "1", "-u", "6", "-s", "7", "-n", "100", "--skip",
+                               "1000", "--numbers-only"}));
+    const Arguments sequence{"-c", "4", "-l", "1", "-u", "6", "-s", "7"};
+    Arguments before{"--verify", "b.txt"}, after = sequence;
+    before.insert(before.end(), sequence.begin(), sequence.end());
+    after.insert(after.end(), {"--skip", "1000", "--verify", "b.txt"});
+    before.insert(before.end(), {"--skip", "1000"});
+    for (const Arguments& arguments : {before, after}) {
+        const DetachedRun run = RunCommand(arguments);
+        EXPECT_TRUE(Exited(run.status, 0)) << run.output << run.errors;
+        EXPECT_EQ(run.output,
+                  "choice 4 from +1 to +6, seed 7, skip 1000: 100 numbers: genuine\n"
+                  "genuine\n");
+    }
+    before.back() = "999";
+    EXPECT_TRUE(Exited(RunCommand(before).status, 1));
+    const DetachedRun missing = RunCommand({"--verify", "missing.txt"});
+    EXPECT_TRUE(Exited(missing.status, 2));
+    EXPECT_EQ(missing.errors, "lotrix20: missing.txt: No such file or directory\n");
+}
+
+}  // namespace
+}  // namespace lotrix::testing
