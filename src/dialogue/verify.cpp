@@ -40,6 +40,7 @@ struct Expected {
     std::int64_t left = 0;  // numbers still to be made
     const char* begin = g_expected.data();
     const char* end = g_expected.data();
+    std::int64_t lines = 0;  // the lines from begin to end
 };
 
 const StopFlag kNeverStop{0};
@@ -85,6 +86,7 @@ bool MakeMoreNumbers(Expected& expected) {
     expected.left -= count;
     expected.begin = g_expected.data();
     expected.end = out;
+    expected.lines = count;
     return true;
 }
 
@@ -120,7 +122,11 @@ std::int64_t TakeMatchingNumbers(Expected& expected) {
         while (whole > 0 && expected.begin[whole - 1] != '\n')
             --whole;
         if (whole == 0) break;
-        const auto lines = std::count(expected.begin, expected.begin + whole, '\n');
+        // A chunk taken whole has its count of lines; only a part of one needs counting.
+        const std::int64_t lines = whole == want
+                                       ? expected.lines
+                                       : std::count(expected.begin, expected.begin + whole, '\n');
+        expected.lines -= lines;
         matched += lines;
         g_line += lines;
         TakeChecked(whole);
