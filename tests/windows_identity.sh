@@ -2,7 +2,7 @@
 # The Windows build under wine writes the bytes the Linux build writes, every "\n" made
 # CR LF: the console text and the record, for each choice, each error path, a record after
 # a torn line, a 1,000,000-number record of each choice, four runs writing into one file
-# at once, and a file renamed while a run waits for it. The summaries' times may
+# at once, a file renamed while a run waits for it, and --verify on records of both. The summaries' times may
 # differ between the two runs and are compared as "T".
 # Usage: windows_identity.sh LINUX_LOTRIX20 WINDOWS_LOTRIX20_EXE
 set -uo pipefail
@@ -108,6 +108,30 @@ moved() {
   fi
 }
 moved
+
+# --verify on a file holding records of both builds: each build finds every record
+# genuine, and says so in the same words.
+verified() {
+  rm -rf "$work/verified" && mkdir "$work/verified" && cd "$work/verified"
+  "$linux" -c 3 -n 1000 -s 7 -o mixed.txt && "$linux" -c 4 -l -3 -u 9 -n 50 -s 2 -o mixed.txt &&
+    setsid -w wine "$windows" -c 2 -n 1000 -s 5 -o mixed.txt &&
+    setsid -w wine "$windows" -c 1 -n 30 -s 9 -o mixed.txt
+  "$linux" --verify mixed.txt >linux.out
+  local linuxStatus=$?
+  setsid -w wine "$windows" --verify mixed.txt >windows.out
+  local windowsStatus=$?
+  cd - >/dev/null
+  if [ "$linuxStatus" = 0 ] && [ "$windowsStatus" = 0 ] &&
+     grep -q '^4 records: 4 genuine' "$work/verified/linux.out" &&
+     cmp -s <(crlf <"$work/verified/linux.out") "$work/verified/windows.out"; then
+    passed=$((passed + 1))
+  else
+    echo "--verify on records of both builds: status $linuxStatus and $windowsStatus"
+    cat "$work/verified/linux.out" "$work/verified/windows.out"
+    failed=$((failed + 1))
+  fi
+}
+verified
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -271,7 +271,8 @@ std::string_view NextExpectedLine(Expected& expected, std::string_view instead) 
     if (!MakeMoreNumbers(expected)) return instead;
     const auto* end =
         static_cast<const char*>(std::memchr(expected.begin, '\n', expected.end - expected.begin));
-    if (end == nullptr) return {expected.begin, static_cast<std::size_t>(expected.end - expected.begin)};
+    if (end == nullptr)
+        return {expected.begin, static_cast<std::size_t>(expected.end - expected.begin)};
     return {expected.begin, static_cast<std::size_t>(end - expected.begin) + 1};
 }
 
