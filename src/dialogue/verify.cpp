@@ -320,7 +320,12 @@ void CheckNumbers(Expected& expected, bool bare, Verdict& verdict, std::int64_t&
     const std::string_view line = PeekCheckedLine();
     const std::string_view instead = bare ? "the end of the file" : "\"the summary line\"";
     if (line.empty()) {
-        if (bare) return;
+        if (bare && held > 0) return;
+        if (bare) {
+            verdict.kind = Verdict::incomplete;
+            Say(verdict, "incomplete: the file holds no numbers");
+            return;
+        }
         verdict.kind = Verdict::incomplete;
         Say(verdict, "incomplete: the file ends before its summary");
         return;
@@ -533,7 +538,7 @@ void CheckBare(const VerifyRequest& request) {
                  static_cast<unsigned long long>(request.skip), static_cast<long long>(held),
                  verdict.kind == Verdict::genuine ? "genuine" : verdict.words.data());
     g_counts.records = 1;
-    if (verdict.kind == Verdict::genuine && held > 0) ++g_counts.genuine;
+    if (verdict.kind == Verdict::genuine) ++g_counts.genuine;
     if (verdict.kind == Verdict::altered) ++g_counts.altered;
     if (verdict.kind == Verdict::incomplete) ++g_counts.incomplete;
 }
