@@ -19,10 +19,12 @@ struct CommandLine {
     const char* output = nullptr;  // nullptr: the default results file; "-": standard output
     bool numbersOnly = false;
     bool progress = false;
-    bool replace = false;             // the output file is emptied first instead of appended to
-    std::uint64_t skip = 0;           // numbers of the seed's sequence passed over before the first
-    const char* verified = nullptr;   // --verify's file: nullptr for lotrix20.txt, "-" for standard input
-    bool bareNumbers = false;         // --verify with -c and -s: the file holds bare number lines
+    bool replace = false;    // the output file is emptied first instead of appended to
+    std::uint64_t skip = 0;  // numbers of the seed's sequence passed over before the first
+    // --verify's file (nullptr: lotrix20.txt; "-": standard input), and whether it holds
+    // bare number lines of the sequence that -c and -s give.
+    const char* verified = nullptr;
+    bool bareNumbers = false;
     std::array<char, 160> mistake{};  // what is wrong, for CommandAction::mistake
 };
 
