@@ -18,6 +18,9 @@ crlf() { perl -pe 's/\n/\r\n/g'; }
 
 passed=0
 failed=0
+tally() {  # tally STATUS WHY: one check counted by its status (0: passed), WHY said if not
+  if [ "$1" = 0 ]; then passed=$((passed + 1)); else [ -z "$2" ] || echo "$2"; failed=$((failed + 1)); fi
+}
 check() {  # check NAME INPUT [FILE-BEFORE]
   local name=$1 input=$2 before=${3-}
   for side in linux windows; do
@@ -37,7 +40,8 @@ check() {  # check NAME INPUT [FILE-BEFORE]
     cmp -s <(times <"$work/linux/lotrix20.txt" | crlf) <(times <"$work/windows/lotrix20.txt") ||
       { echo "$name: record differs"; ok=0; }
   fi
-  if [ $ok = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  [ $ok = 1 ]
+  tally $? ""
 }
 
 for choice in 1 2 3; do check "choice $choice" "$choice\n20\n1\n7\n"; done
@@ -68,13 +72,9 @@ shared() {
     (cd "$work/alone" && printf '3\n300000\n1\n%d\n' "$seed" | setsid -w "$linux" >/dev/null)
     times <"$work/alone/lotrix20.txt" | crlf >>"$work/expected"
   done
-  if [ "$(grep -ac '^seme = ' "$work/shared/lotrix20.txt")" = 4 ] &&
-     cmp -s "$work/expected" <(times <"$work/shared/lotrix20.txt"); then
-    passed=$((passed + 1))
-  else
-    echo "four runs into one file: the records are not whole and contiguous"
-    failed=$((failed + 1))
-  fi
+  [ "$(grep -ac '^seme = ' "$work/shared/lotrix20.txt")" = 4 ] &&
+    cmp -s "$work/expected" <(times <"$work/shared/lotrix20.txt")
+  tally $? "four runs into one file: the records are not whole and contiguous"
 }
 shared
 
@@ -99,13 +99,9 @@ moved() {
     exit($? >> 8);' setsid -w wine "$windows" -c 3 -n 3 -s 1 -o d.txt
   local status=$?
   cd - >/dev/null
-  if [ "$status" = 0 ] && [ "$(cat "$work/moved/d.txt.1")" = old ] &&
-     [ "$(head -c 12 "$work/moved/d.txt")" = "$(printf 'new\nseme = 1')" ]; then
-    passed=$((passed + 1))
-  else
-    echo "a file renamed while a run waits: status $status, the record is not under the name"
-    failed=$((failed + 1))
-  fi
+  [ "$status" = 0 ] && [ "$(cat "$work/moved/d.txt.1")" = old ] &&
+    [ "$(head -c 12 "$work/moved/d.txt")" = "$(printf 'new\nseme = 1')" ]
+  tally $? "a file renamed while a run waits: status $status, the record is not under the name"
 }
 moved
 
@@ -121,15 +117,10 @@ verified() {
   setsid -w wine "$windows" --verify mixed.txt >windows.out
   local windowsStatus=$?
   cd - >/dev/null
-  if [ "$linuxStatus" = 0 ] && [ "$windowsStatus" = 0 ] &&
-     grep -q '^4 records: 4 genuine' "$work/verified/linux.out" &&
-     cmp -s <(crlf <"$work/verified/linux.out") "$work/verified/windows.out"; then
-    passed=$((passed + 1))
-  else
-    echo "--verify on records of both builds: status $linuxStatus and $windowsStatus"
-    cat "$work/verified/linux.out" "$work/verified/windows.out"
-    failed=$((failed + 1))
-  fi
+  [ "$linuxStatus" = 0 ] && [ "$windowsStatus" = 0 ] &&
+    grep -q '^4 records: 4 genuine' "$work/verified/linux.out" &&
+    cmp -s <(crlf <"$work/verified/linux.out") "$work/verified/windows.out"
+  tally $? "--verify on records of both builds: status $linuxStatus and $windowsStatus"
 }
 verified
 

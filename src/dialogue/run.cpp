@@ -62,17 +62,12 @@ RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, R
         return turn == FileTurn::lost ? RecordOutcome::notOpened : RecordOutcome::notBegun;
     }
     if (settings.seedMode == kSeedFromClock) settings.seed = tally.start;
-    SeedMinimalStandard(settings.seed);
     const ModeEntry& mode = ModeFor(settings.choice);
     if (!options.numbersOnly) {
         WriteSeedLine(settings.seed, settings.count);
         WriteHeader(mode, settings.lower, settings.upper);
     }
-    if (mode.startAction != nullptr) mode.startAction(settings);
-    if (options.skip > 0) {
-        g_minimalStandardState = MinimalStandardJump(g_minimalStandardState, options.skip);
-        g_compatState = CompatJump(g_compatState, options.skip);
-    }
+    StartSequence(mode, settings, options.skip);
 
     const std::int32_t count = stoppedByKey ? 0 : std::min(settings.count, options.countCeiling);
     BeginProgress(options.progress, count);
@@ -86,6 +81,15 @@ RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, R
     const bool whole = FileFlush();
     ReleaseResultsFile();
     return whole ? RecordOutcome::written : RecordOutcome::writeFailed;
+}
+
+void StartSequence(const ModeEntry& mode, const RunSettings& settings, std::uint64_t skip) {
+    SeedMinimalStandard(settings.seed);
+    if (mode.startAction != nullptr) mode.startAction(settings);
+    if (skip > 0) {
+        g_minimalStandardState = MinimalStandardJump(g_minimalStandardState, skip);
+        g_compatState = CompatJump(g_compatState, skip);
+    }
 }
 
 void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,

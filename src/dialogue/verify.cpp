@@ -11,7 +11,7 @@
 
 #include "dialogue/modes.hpp"
 #include "dialogue/progress.hpp"
-#include "generators/compat.hpp"
+#include "dialogue/run.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "generators/rows.hpp"
@@ -47,12 +47,7 @@ const StopFlag kNeverStop{0};
 
 void BeginNumbers(Expected& expected, const RunSettings& settings, std::uint64_t skip,
                   std::string_view lineEnd, std::int64_t count) {
-    SeedMinimalStandard(settings.seed);
-    if (settings.choice == 1) SeedCompat(static_cast<std::uint32_t>(settings.seed));
-    if (skip > 0) {
-        g_minimalStandardState = MinimalStandardJump(g_minimalStandardState, skip);
-        g_compatState = CompatJump(g_compatState, skip);
-    }
+    StartSequence(ModeFor(settings.choice), settings, skip);
     expected = Expected{};
     expected.choice = settings.choice;
     expected.lower = settings.lower;
@@ -377,29 +372,42 @@ void CheckNumbers(Expected& expected, bool bare, Verdict& verdict, std::int64_t&
     if (!bare) SkipRestOfRecord(expected.lineEnd);
 }
 
-void SayRecord(std::int64_t line, const RunSettings& settings, std::int64_t held,
-               const Verdict& verdict) {
-    std::array<char, 64> choice{};
+// "choice 3", "choice 4 from -3 to +2", or, for a header that names none, "no known choice".
+std::array<char, 64> ChoiceWords(const RunSettings& settings) {
+    std::array<char, 64> words{};
     if (settings.choice == 0) {
-        std::snprintf(choice.data(), choice.size(), "no known choice");
+        std::snprintf(words.data(), words.size(), "no known choice");
     } else if (settings.choice == 4) {
-        std::snprintf(choice.data(), choice.size(), "choice 4 from %+d to %+d", settings.lower,
+        std::snprintf(words.data(), words.size(), "choice 4 from %+d to %+d", settings.lower,
                       settings.upper);
     } else {
-        std::snprintf(choice.data(), choice.size(), "choice %d", settings.choice);
+        std::snprintf(words.data(), words.size(), "choice %d", settings.choice);
     }
+    return words;
+}
+
+const char* VerdictWords(const Verdict& verdict) {
+    return verdict.kind == Verdict::genuine ? "genuine" : verdict.words.data();
+}
+
+void Count(const Verdict& verdict) {
+    ++g_counts.records;
+    if (verdict.kind == Verdict::genuine) ++g_counts.genuine;
+    if (verdict.kind == Verdict::altered) ++g_counts.altered;
+    if (verdict.kind == Verdict::incomplete) ++g_counts.incomplete;
+}
+
+void SayRecord(std::int64_t line, const RunSettings& settings, std::int64_t held,
+               const Verdict& verdict) {
     // Altered: the count the record claims (its summary's, or its seed line's); else the
     // numbers it holds.
     const std::int64_t count = verdict.kind != Verdict::altered ? held
                                : verdict.summaryCount >= 0      ? verdict.summaryCount
                                                                 : settings.count;
     ConsolePrint("line %lld: %s, seed %d, %lld numbers: %s\n", static_cast<long long>(line),
-                 choice.data(), settings.seed, static_cast<long long>(count),
-                 verdict.kind == Verdict::genuine ? "genuine" : verdict.words.data());
-    ++g_counts.records;
-    if (verdict.kind == Verdict::genuine) ++g_counts.genuine;
-    if (verdict.kind == Verdict::altered) ++g_counts.altered;
-    if (verdict.kind == Verdict::incomplete) ++g_counts.incomplete;
+                 ChoiceWords(settings).data(), settings.seed, static_cast<long long>(count),
+                 VerdictWords(verdict));
+    Count(verdict);
 }
 
 // A seed line as a run writes it: "seme = S;  numeri da generare = N".
@@ -528,19 +536,10 @@ void CheckBare(const VerifyRequest& request) {
     Verdict verdict;
     std::int64_t held = 0;
     CheckNumbers(expected, true, verdict, held);
-    std::array<char, 64> interval{};
-    if (request.settings.choice == 4) {
-        std::snprintf(interval.data(), interval.size(), " from %+d to %+d", request.settings.lower,
-                      request.settings.upper);
-    }
-    ConsolePrint("choice %d%s, seed %d, skip %llu: %lld numbers: %s\n", request.settings.choice,
-                 interval.data(), request.settings.seed,
-                 static_cast<unsigned long long>(request.skip), static_cast<long long>(held),
-                 verdict.kind == Verdict::genuine ? "genuine" : verdict.words.data());
-    g_counts.records = 1;
-    if (verdict.kind == Verdict::genuine) ++g_counts.genuine;
-    if (verdict.kind == Verdict::altered) ++g_counts.altered;
-    if (verdict.kind == Verdict::incomplete) ++g_counts.incomplete;
+    ConsolePrint("%s, seed %d, skip %llu: %lld numbers: %s\n", ChoiceWords(request.settings).data(),
+                 request.settings.seed, static_cast<unsigned long long>(request.skip),
+                 static_cast<long long>(held), VerdictWords(verdict));
+    Count(verdict);
 }
 
 }  // namespace
