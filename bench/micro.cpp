@@ -119,7 +119,7 @@ BENCHMARK(MinimalStandardScalarPath);
 // The lines on each path, 4096 a round: choice 3, choice 1, choice 4 with the bounds of
 // PrepareRow, and choice 2 where the path has it; per_number is the time of one line.
 void VectorPath(benchmark::State& state, const Path* path, std::int32_t choice) {
-    if (path->minimalStandard == nullptr || !path->runsHere()) {
+    if (path->minimalStandard == nullptr || !RunsHere(*path)) {
         state.SkipWithError("not supported here");
         return;
     }

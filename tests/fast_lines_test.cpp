@@ -238,11 +238,22 @@ TEST_P(PathTest, BatchesEqualTheScalarTwinFromAnySeed) {
 // chosen is said in the test's output, so each target's log shows it.
 TEST(PathChoice, EachProcessorRunsAPathItHas) {
     const Path* chosen = ChoosePath();
-    std::printf("the path chosen here: %s\n", chosen->name);
-    EXPECT_TRUE(chosen->runsHere());
+    std::printf("the path chosen here: %s (asks the processor for: %s)\n", chosen->name,
+                chosen->features.empty() ? "nothing" : std::string(chosen->features).c_str());
+    EXPECT_TRUE(RunsHere(*chosen));
 #if !defined(__x86_64__)
     EXPECT_EQ(chosen, &kPortablePath);
 #endif
+}
+
+// A path asks the processor for exactly what it was compiled for: a feature of its target
+// that the question does not know would keep the path from ever being chosen.
+TEST(PathChoice, EachPathAsksForEveryFeatureItWasCompiledFor) {
+    for (const Path* path : kPaths)
+        EXPECT_TRUE(KnowsFeatures(path->features)) << path->name << ": " << path->features;
+    EXPECT_FALSE(KnowsFeatures("avx2,no-such-unit"));
+    EXPECT_FALSE(ProcessorHas("no-such-unit"));
+    EXPECT_TRUE(ProcessorHas(""));
 }
 #endif
 

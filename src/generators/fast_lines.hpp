@@ -3,8 +3,8 @@
 // scalar reference, one step and one line per number, defines the bytes; every path here
 // writes exactly them, in the same order.
 //
-// The path is chosen once, at start, from what the processor supports: AVX-512, AVX2, or
-// the portable path, which builds and runs everywhere.
+// The path is chosen once, when the first lines are made, from what the processor
+// supports: AVX-512, AVX2, or the portable path, which builds and runs everywhere.
 #pragma once
 
 #include <array>
@@ -22,7 +22,9 @@ namespace lotrix {
 // path takes the others); `lineEnd` is one or two bytes.
 struct Path {
     const char* name;
-    bool (*runsHere)();  // whether this processor has what the path needs
+    // What its code was compiled for, comma-separated as a compiler's target, which is
+    // what the processor is asked for before the path runs ("": every processor).
+    std::string_view features;
     std::int32_t lanes;  // lines made together
     void (*minimalStandard)(char*& out, std::int32_t lines, std::int32_t& state,
                             std::string_view lineEnd);
@@ -52,10 +54,15 @@ constexpr std::int32_t kSpill = 64;
 extern const Path kAvx512Path;
 extern const Path kAvx2Path;
 extern const Path kPortablePath;
-inline const Path* const kPaths[] = {&kAvx512Path, &kAvx2Path, &kPortablePath};
+constinit inline const Path* const kPaths[] = {&kAvx512Path, &kAvx2Path, &kPortablePath};
+
+// Whether the processor has each of `features` (as Path::features); one it cannot be asked
+// about it has not. And whether it can be asked about each.
+[[nodiscard]] bool ProcessorHas(std::string_view features);
+[[nodiscard]] bool KnowsFeatures(std::string_view features);
 
 [[nodiscard]] inline bool RunsHere(const Path& path) {
-    return path.minimalStandard != nullptr && path.runsHere();
+    return path.minimalStandard != nullptr && ProcessorHas(path.features);
 }
 
 // The fastest path the processor supports.

@@ -20,18 +20,13 @@
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 
-LOTRIX_BEGIN_TARGET_REGION("avx2,fma")
-namespace lotrix::avx2 {
-namespace {
+LOTRIX_BEGIN_TARGET(avx2, "avx2,fma", "AVX2")
 
 using Vector = __m256i;
 using Negatives = __m256i;  // all ones in the lanes of negative values
 using Sixteen = __m128i;
 constexpr int kLanes = 8;
-constexpr const char* kName = "AVX2";
-bool RunsHere() {
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-}
+constexpr bool kHasReals = true;
 
 // clang-format off
 inline Vector MulHi16(Vector a, Vector b) { return _mm256_mulhi_epu16(a, b); }
@@ -53,7 +48,7 @@ inline Vector KeptInRegister(Vector constant) {
     return constant;
 }
 
-#include "generators/fast_lines_rows.inc"
+#include "generators/fast_lines_digits.inc"
 
 // The offsets of each vector (see field_offsets.hpp) for the eight table entries. The head
 // and top bytes are the same for 7 leading zeros and more, the others for 2 and fewer, so
@@ -223,19 +218,14 @@ template <int kLineEndSize>
     return WriteRealGroup<kLineEndSize>(out, ToRealGroup(second), lineEnd, kFour);
 }
 
-}  // namespace
-}  // namespace lotrix::avx2
-LOTRIX_END_TARGET_REGION
+#include "generators/fast_lines_rows.inc"
 
-namespace lotrix {
-const Path kAvx2Path = avx2::kTargetPath;
-}
+LOTRIX_END_TARGET(kAvx2Path)
 
 #else  // no x86 vector unit known here: the portable path only
 
 namespace lotrix {
-const Path kAvx2Path{"AVX2", [] { return false; }, 8, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr};
+constinit const Path kAvx2Path{"AVX2", "", 8, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 }
 
 #endif

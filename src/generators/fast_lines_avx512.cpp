@@ -16,7 +16,13 @@
 #include "generators/unit_real.hpp"
 #include "generators/vector_target.hpp"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(LOTRIX_EMULATE_AVX512)
+// The same code as plain code for every processor, each intrinsic emulated lane by lane:
+// so that a machine without AVX-512 runs and tests this path too.
+#include "generators/avx512_emulation.hpp"
+
+LOTRIX_BEGIN_TARGET(avx512, "", "AVX-512")
+#elif defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // GCC 12's AVX-512 header starts some results from a self-initialised "undefined" vector,
 // which its own flow analysis then reports as uninitialised.
 #if !defined(__clang__)
@@ -29,21 +35,17 @@
 #pragma GCC diagnostic pop
 #endif
 
-LOTRIX_BEGIN_TARGET_REGION("avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi,bmi,bmi2,lzcnt")
-namespace lotrix::avx512 {
-namespace {
+LOTRIX_BEGIN_TARGET(avx512, "avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi,bmi,bmi2,lzcnt",
+                    "AVX-512")
+#endif
+#if defined(LOTRIX_EMULATE_AVX512) || \
+    (defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)))
 
 using Vector = __m512i;
 using Negatives = __mmask16;  // a bit for each lane of a negative value
 using Sixteen = __m128i;
 constexpr int kLanes = 16;
-constexpr const char* kName = "AVX-512";
-bool RunsHere() {
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512cd") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
-           __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-}
+constexpr bool kHasReals = true;
 
 // clang-format off
 inline Vector MulHi16(Vector a, Vector b) { return _mm512_mulhi_epu16(a, b); }
@@ -64,12 +66,17 @@ inline Negatives NegativeLanes(Vector v) {
 
 // A constant the compiler may not see through: it would turn a multiplication by it into
 // a longer chain of shifts and additions, which costs the vector unit more.
+// Without AVX-512 a 64-byte vector lives in memory, where the barrier holds it instead.
 inline Vector KeptInRegister(Vector constant) {
+#if defined(LOTRIX_EMULATE_AVX512)
+    asm("" : "+m"(constant));
+#else
     asm("" : "+v"(constant));
+#endif
     return constant;
 }
 
-#include "generators/fast_lines_rows.inc"
+#include "generators/fast_lines_digits.inc"
 
 // The offsets of each vector (see field_offsets.hpp) by entry zeros + 16 * sign, where
 // sign is 0 for '+' (or none) and 1 for '-': entries 0-15 alone serve unsigned rows, which
@@ -262,19 +269,15 @@ template <int kLineEndSize>
     return WriteEightReals<kLineEndSize>(out, _mm512_extracti64x4_epi64(steps, 1), lineEnd);
 }
 
-}  // namespace
-}  // namespace lotrix::avx512
-LOTRIX_END_TARGET_REGION
+#include "generators/fast_lines_rows.inc"
 
-namespace lotrix {
-const Path kAvx512Path = avx512::kTargetPath;
-}
+LOTRIX_END_TARGET(kAvx512Path)
 
 #else  // no x86 vector unit known here
 
 namespace lotrix {
-const Path kAvx512Path{
-    "AVX-512", [] { return false; }, 16, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+constinit const Path kAvx512Path{"AVX-512", "",      16,      nullptr, nullptr,
+                                 nullptr,   nullptr, nullptr, nullptr};
 }
 
 #endif

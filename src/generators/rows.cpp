@@ -9,8 +9,21 @@
 namespace lotrix {
 namespace {
 
-const Path* const g_chosen = ChoosePath();
-const Path* g_path = g_chosen;
+// The path tests asked for, or none: then the one chosen when the first lines are made.
+// Threads that choose at once choose the same, so a plain atomic store will do (a guarded
+// static would tie the program to the C++ runtime library for its lock).
+constinit const Path* g_asked = nullptr;
+constinit std::atomic<const Path*> g_chosen{nullptr};
+
+const Path& CurrentPath() {
+    if (g_asked != nullptr) return *g_asked;
+    const Path* chosen = g_chosen.load(std::memory_order_relaxed);
+    if (chosen == nullptr) {
+        chosen = ChoosePath();
+        g_chosen.store(chosen, std::memory_order_relaxed);
+    }
+    return *chosen;
+}
 
 // The scalar reference's batch: the same numbers as the line makers, but with the generator's
 // state (and the bounds) in a local for the whole batch: through the global, every step
@@ -50,14 +63,14 @@ bool IsPathState(std::int32_t state) {
 }  // namespace
 
 void UsePath(const Path* path) {
-    g_path = path != nullptr ? path : g_chosen;
+    g_asked = path;
 }
 
 std::int32_t CompatLines(char*& out, std::int32_t count, std::string_view lineEnd,
                          const StopFlag& stop) {
-    const std::int32_t made = PathBlocks(count, stop, [&](std::int32_t lines) {
-        g_path->compat(out, lines, g_compatState, lineEnd);
-    });
+    const Path& path = CurrentPath();
+    const std::int32_t made = PathBlocks(
+        count, stop, [&](std::int32_t lines) { path.compat(out, lines, g_compatState, lineEnd); });
     const std::uint64_t word = LineEndWord(lineEnd);
     return made + MakeLines(g_compatState, out, count - made, stop,
                             [word, size = lineEnd.size()](char* cursor, std::uint32_t& state) {
@@ -69,10 +82,11 @@ std::int32_t CompatLines(char*& out, std::int32_t count, std::string_view lineEn
 
 std::int32_t UnitRealLines(char*& out, std::int32_t count, std::string_view lineEnd,
                            const StopFlag& stop) {
+    const Path& path = CurrentPath();
     std::int32_t made = 0;
-    if (g_path->unitReal != nullptr && IsPathState(g_minimalStandardState)) {
+    if (path.unitReal != nullptr && IsPathState(g_minimalStandardState)) {
         made = PathBlocks(count, stop, [&](std::int32_t lines) {
-            g_path->unitReal(out, lines, g_minimalStandardState, lineEnd);
+            path.unitReal(out, lines, g_minimalStandardState, lineEnd);
         });
     }
     return made + MakeLines(g_minimalStandardState, out, count - made, stop,
@@ -84,10 +98,11 @@ std::int32_t UnitRealLines(char*& out, std::int32_t count, std::string_view line
 
 std::int32_t MinimalStandardLines(char*& out, std::int32_t count, std::string_view lineEnd,
                                   const StopFlag& stop) {
+    const Path& path = CurrentPath();
     std::int32_t made = 0;
     if (IsPathState(g_minimalStandardState)) {
         made = PathBlocks(count, stop, [&](std::int32_t lines) {
-            g_path->minimalStandard(out, lines, g_minimalStandardState, lineEnd);
+            path.minimalStandard(out, lines, g_minimalStandardState, lineEnd);
         });
     }
     const std::uint64_t word = LineEndWord(lineEnd);
@@ -101,11 +116,12 @@ std::int32_t MinimalStandardLines(char*& out, std::int32_t count, std::string_vi
 
 std::int32_t IntervalLines(char*& out, std::int32_t count, std::int32_t lower, std::int32_t upper,
                            std::string_view lineEnd, const StopFlag& stop) {
+    const Path& path = CurrentPath();
     const auto width = static_cast<std::int32_t>(IntervalWidth(lower, upper));
     std::int32_t made = 0;
     if (IsPathState(g_minimalStandardState)) {
         made = PathBlocks(count, stop, [&](std::int32_t lines) {
-            g_path->interval(out, lines, g_minimalStandardState, lower, width, lineEnd);
+            path.interval(out, lines, g_minimalStandardState, lower, width, lineEnd);
         });
     }
     const std::uint64_t word = LineEndWord(lineEnd);

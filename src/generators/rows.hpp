@@ -1,4 +1,4 @@
-// Each row's lines many at a time, as a run writes them: on the path chosen at start
+// Each row's lines many at a time, as a run writes them: on the path chosen for this processor
 // while the generator's state suits its lanes, handing over to the scalar reference (one step
 // and one line a number, which defines the bytes) for the lines left over a block and for
 // the states the lanes do not take. The text is the same as one line at a time, whichever
@@ -23,7 +23,7 @@ constexpr std::int32_t kBlockLines = 64;
 static_assert(kBlockLines % kWidestGroup == 0);
 
 // The path the batch makers use from now on: tests run them on each path the processor
-// has; nullptr goes back to the one chosen at start.
+// has; nullptr goes back to the one chosen for the processor.
 void UsePath(const Path* path);
 
 using StopFlag = std::atomic<int>;
