@@ -45,6 +45,12 @@ void ReleaseResultsFile();
 // The system's words for why the open or a write failed.
 [[nodiscard]] const char* FileFailureReason();
 
+// Into a regular file the writes go on a second thread, beside the making of the numbers,
+// where a processor is free for it (the default); tests ask for always or never. The file
+// gets the same bytes either way; a failed write is seen one buffer later.
+enum class WriterThread { whenFree, always, never };
+void UseWriterThread(WriterThread choice);
+
 [[gnu::format(printf, 1, 2)]] void FilePrint(const char* format, ...);
 
 // At least `atLeast` free bytes (writing the buffer out first if it has fewer left).

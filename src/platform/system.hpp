@@ -4,6 +4,7 @@
 // platform, in posix/ and windows/; the build picks one.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -49,6 +50,23 @@ struct InputRead {
 [[nodiscard]] std::size_t ResultsWholeWriteLimit();
 // How many bytes were appended: all, or fewer when an error came first.
 std::size_t AppendToResultsFile(const char* data, std::size_t size);
+// Whether the results file's writes can be made on a second thread, beside the making of
+// the numbers: a regular file, on a system that can start one; with `onlyIfFree`, also a
+// processor that nothing else is running on (on a busy machine the thread only costs).
+[[nodiscard]] bool ResultsWriteBeside(bool onlyIfFree);
+// Runs `work(argument)` on a second thread with every signal blocked there, so that the
+// signals stay the main thread's; false when no thread could be started. Join waits for
+// it to return.
+[[nodiscard]] bool StartWriterThread(void (*work)(void*), void* argument);
+void JoinWriterThread();
+// The process is about to end by a signal: no write of the writer thread begins from now,
+// and the one under way (up to a second) is let finish, so that it leaves no torn line.
+// Async-signal-safe.
+void HaltWriterThread();
+// Waits while `word` holds `value` (it may return early: look again), and wakes whoever
+// waits on `word`: the run and the writer thread's hand-over.
+void WaitWhile(const std::atomic<std::uint32_t>& word, std::uint32_t value);
+void WakeWaiter(std::atomic<std::uint32_t>& word);
 // Takes back the last `bytes` bytes that this program appended, if the file still ends
 // with them (never what another program appended since).
 void TakeBackFromResultsFile(const char* name, const char* data, std::size_t bytes);

@@ -18,6 +18,7 @@
 
 #include "platform/keys.hpp"
 #include "platform/posix/escape_sequences.hpp"
+#include "platform/system.hpp"
 
 namespace lotrix {
 
@@ -202,6 +203,7 @@ void SetAsyncInput(bool on) {
 // The signal's default action, once the user's terminal mode is back. Async-signal-safe.
 [[noreturn]] void EndBySignal(int signal) {
     ApplyMode(kUserMode);
+    lotrix::system::HaltWriterThread();
     ::signal(signal, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);
