@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -190,6 +191,14 @@ int main(int argc, char** argv) {
              0});
         scenarios.push_back(std::move(s));
     }
+    // Another program keeps one core busy: the writes then stay beside the numbers only
+    // where a processor is free, and the program must be no slower than writing alone.
+    for (const char* choice : {"3", "2"}) {
+        Scenario s{std::string("choice ") + choice + ", one core busy", {}};
+        s.contestants.push_back(
+            {"lotrix20", ours(std::string(choice) + "\n" + n + "\n1\n1\n"), {}, 0, 0});
+        scenarios.push_back(std::move(s));
+    }
     {
         Scenario s{"choice 3, terminal attached", {}};
         s.contestants.push_back({"lotrix20", ours("3\n" + n + "\n1\n1\n", true), {}, 0, 0});
@@ -224,6 +233,24 @@ int main(int argc, char** argv) {
     for (auto& s : scenarios) {
         for (auto& c : s.contestants) {
             if (c.name == "dd") c.run = ddLike(&s.contestants[0].bytes);
+        }
+    }
+
+    // Each contestant of a busy scenario, its dd too, runs beside a loop on one core.
+    for (auto& s : scenarios) {
+        if (s.title.find("busy") == std::string::npos) continue;
+        for (auto& c : s.contestants) {
+            c.run = [run = c.run] {
+                const pid_t busy = ::fork();
+                if (busy == 0) {
+                    for (volatile unsigned spin = 0;; spin = spin + 1) {
+                    }
+                }
+                const Sample sample = run();
+                ::kill(busy, SIGKILL);
+                ::waitpid(busy, nullptr, 0);
+                return sample;
+            };
         }
     }
 

@@ -11,9 +11,10 @@ build="$root/build-bench"
 plain="$root/build-bench-plain"
 (cd "$root" && cmake --preset bench -B "$plain" -DLOTRIX_HARDENING=OFF >/dev/null &&
   cmake --build "$plain" -j2 --target lotrix20 >/dev/null)
-scratch=$(mktemp -d /tmp/lotrix-bench.XXXXXX)  # a file in /tmp, as dd writes it
+# The files on the checkout's own file system (/tmp may be tmpfs), the program's and dd's.
+scratch=$(mktemp -d "$build/scratch.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
-echo "$(date -u '+%Y-%m-%d'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
+echo "$(date -u '+%Y-%m-%d'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), files on $(df -T "$scratch" | awk 'NR == 2 {print $2}'); $(uptime)"
 "$build/bench/measure" "$build/lotrix20" "$build/bench/textbook_integers" \
   "$build/bench/textbook_reals" "${1:-20000000}" "${2:-7}" "$plain/lotrix20" ${3:+"$3"}
