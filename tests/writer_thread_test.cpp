@@ -13,32 +13,45 @@
 namespace lotrix::testing {
 namespace {
 
-TEST(WriterThread, WritesTheSameRecordAndTakesBackAFailedWrite) {
-    TempDir dir;
-    const std::string entries = "3\n3000000\n1\n1\n";  // 39 MB: many buffers
-    UseWriterThread(WriterThread::never);
-    const DialogueOutcome alone = RunDialogueWith(entries);
-    std::filesystem::remove("lotrix20.txt");
-    UseWriterThread(WriterThread::always);
-    const DialogueOutcome beside = RunDialogueWith(entries);
-    EXPECT_EQ(beside.status, 0);
-    EXPECT_TRUE(beside.record == alone.record) << "the records differ";
+const std::string kEntries = "3\n1500000\n1\n1\n";  // 19.5 MB: many buffers
 
-    std::filesystem::remove("lotrix20.txt");
+// The record written with no writer thread, then with one, whatever the processors' load.
+class WriterThreadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        UseWriterThread(WriterThread::never);
+        alone_ = RunDialogueWith(kEntries).record;
+        std::filesystem::remove("lotrix20.txt");
+        UseWriterThread(WriterThread::always);
+    }
+    void TearDown() override { UseWriterThread(WriterThread::whenFree); }
+    TempDir dir_;
+    std::string alone_;
+};
+
+TEST_F(WriterThreadTest, WritesTheSameRecord) {
+    const DialogueOutcome beside = RunDialogueWith(kEntries);
+    EXPECT_EQ(beside.status, 0);
+    EXPECT_TRUE(beside.record == alone_) << "the records differ";
+}
+
+TEST_F(WriterThreadTest, TakesBackAFailedWriteAndSaysIt) {
+#if defined(LOTRIX_UNDER_EMULATOR)
+    GTEST_SKIP() << "an emulator restarts a write that a file-size limit refuses";
+#endif
     rlimit before{};
     ::getrlimit(RLIMIT_FSIZE, &before);
-    constexpr rlim_t kLimit = 5'000'003;  // mid-line, several buffers in
+    constexpr rlim_t kLimit = 2'500'003;  // mid-line, several buffers in
     const rlimit limit{kLimit, before.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    const DialogueOutcome failed = RunDialogueWith(entries);
+    const DialogueOutcome failed = RunDialogueWith(kEntries);
     ::setrlimit(RLIMIT_FSIZE, &before);
-    UseWriterThread(WriterThread::whenFree);
     EXPECT_NE(failed.status, 0);
     EXPECT_NE(failed.console.find("ERRORE DI SCRITTURA"), std::string::npos);
     ASSERT_FALSE(failed.record.empty());
     EXPECT_LE(failed.record.size(), kLimit);
     EXPECT_EQ(failed.record.back(), '\n');
-    EXPECT_EQ(alone.record.compare(0, failed.record.size(), failed.record), 0);
+    EXPECT_EQ(alone_.compare(0, failed.record.size(), failed.record), 0);
 }
 
 }  // namespace
