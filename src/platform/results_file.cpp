@@ -42,7 +42,7 @@ constexpr std::size_t kLastPiece = SIZE_MAX;
 std::array<std::size_t, kBuffers> g_pieceSizes;
 constinit std::atomic<std::uint32_t> g_handed{0};
 constinit std::atomic<std::uint32_t> g_done{0};
-constinit std::atomic<bool> g_writerFailed{false};
+constinit std::atomic<int> g_writerFailed{0};
 bool g_writerRunning = false;
 bool g_writerConsidered = false;  // asked once a record whether a thread is worth it
 WriterThread g_writerChoice = WriterThread::whenFree;
@@ -65,7 +65,7 @@ std::size_t WholeLines(const char* data, std::size_t size) {
 bool OpenAppend(const char* name) {
     g_used = 0;
     g_failed = false;
-    g_writerFailed.store(false, std::memory_order_relaxed);  // no writer runs between records
+    g_writerFailed.store(0, std::memory_order_relaxed);  // no writer runs between records
     g_writerConsidered = false;
     g_name = name;
     g_moves = 0;
@@ -155,7 +155,7 @@ void WritePieces(void*) {
         const std::size_t size = g_pieceSizes[piece % kBuffers];
         if (size != kLastPiece && !g_writerFailed.load(std::memory_order_relaxed) &&
             !WriteWholeLines(g_buffers[piece % kBuffers].data(), size))
-            g_writerFailed.store(true, std::memory_order_relaxed);
+            g_writerFailed.store(1, std::memory_order_relaxed);
         g_done.store(piece + 1, std::memory_order_release);
         system::WakeWaiter(g_done);
         if (size == kLastPiece) return;

@@ -40,11 +40,11 @@ constexpr std::size_t kPreallocateFrom = 64 * 1024;
 pthread_t g_writer;
 // Between a writer thread's writes a signal may end the process at once; in the middle of
 // one it would cut the write short at a page, mid-line. So an ending waits for the write
-// under way, and none begins after it (both lock-free, for the signal handler).
-constinit std::atomic<bool> g_writerRunning{false};
-constinit std::atomic<bool> g_writing{false};
-constinit std::atomic<bool> g_halted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+// under way, and none begins after it. Int-sized, as the stop flag: lock-free on every
+// processor, so the signal handler may use them.
+constinit std::atomic<int> g_writerRunning{0};
+constinit std::atomic<int> g_writing{0};
+constinit std::atomic<int> g_halted{0};
 
 std::size_t WriteAll(int fd, const char* data, std::size_t size) {
     std::size_t written = 0;
@@ -206,13 +206,13 @@ std::size_t AppendNow(const char* data, std::size_t size) {
 }  // namespace
 
 std::size_t AppendToResultsFile(const char* data, std::size_t size) {
-    g_writing.store(true);
+    g_writing.store(1);
     if (g_halted.load()) {
-        g_writing.store(false);
+        g_writing.store(0);
         return 0;  // the process is ending
     }
     const std::size_t written = AppendNow(data, size);
-    g_writing.store(false);
+    g_writing.store(0);
     return written;
 }
 
@@ -259,17 +259,17 @@ bool StartWriterThread(void (*work)(void*), void* argument) {
                              },
                              &start) == 0;
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    g_writerRunning.store(started);
+    g_writerRunning.store(started ? 1 : 0);
     return started;
 }
 
 void JoinWriterThread() {
     ::pthread_join(g_writer, nullptr);
-    g_writerRunning.store(false);
+    g_writerRunning.store(0);
 }
 
 void HaltWriterThread() {
-    g_halted.store(true);
+    g_halted.store(1);
     if (!g_writerRunning.load()) return;  // the writes, if any, are this thread's own
     for (int waited = 0; waited < 1000 && g_writing.load(); ++waited) {
         const timespec millisecond{0, 1'000'000};
