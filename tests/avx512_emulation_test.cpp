@@ -14,54 +14,33 @@
 
 namespace lotrix::lanes {
 
-template <typename T>
-T From(const Bytes& bytes) {
-    T v;
-    std::memcpy(&v, bytes.data(), sizeof v);
-    return v;
+namespace {
+simde__m512i V(const Bytes& b) {
+    return From<simde__m512i>(b);
 }
-template <typename T>
-Bytes Out(const T& v) {
-    Bytes bytes{};
-    std::memcpy(bytes.data(), &v, sizeof v);
-    return bytes;
+simde__m512d D(const Bytes& b) {
+    return From<simde__m512d>(b);
 }
-#define LOTRIX_OP(name, expression, doubles)                     \
-    LaneOp {                                                     \
-        name,                                                    \
-            [](const Bytes& a, const Bytes& b, const Bytes& c) { \
-                (void)a, (void)b, (void)c;                       \
-                return expression;                               \
-            },                                                   \
-            doubles                                              \
-    }
+}  // namespace
+
 const LaneOps kEmulatedOps = {
-    LOTRIX_OP("cmpgt_epu32_mask", Out(_mm512_cmpgt_epu32_mask(From<__m512i>(a), From<__m512i>(b))),
-              false),
-    LOTRIX_OP("cmplt_epi32_mask", Out(_mm512_cmplt_epi32_mask(From<__m512i>(a), From<__m512i>(b))),
-              false),
-    LOTRIX_OP("cmplt_epi64_mask", Out(_mm512_cmplt_epi64_mask(From<__m512i>(a), From<__m512i>(b))),
-              false),
-    LOTRIX_OP("cmpneq_epi8_mask", Out(_mm512_cmpneq_epi8_mask(From<__m512i>(a), From<__m512i>(b))),
-              false),
+    LOTRIX_OP("cmpgt_epu32_mask", Out(_mm512_cmpgt_epu32_mask(V(a), V(b))), false),
+    LOTRIX_OP("cmplt_epi32_mask", Out(_mm512_cmplt_epi32_mask(V(a), V(b))), false),
+    LOTRIX_OP("cmplt_epi64_mask", Out(_mm512_cmplt_epi64_mask(V(a), V(b))), false),
+    LOTRIX_OP("cmpneq_epi8_mask", Out(_mm512_cmpneq_epi8_mask(V(a), V(b))), false),
     LOTRIX_OP("cvtepi32_pd", Out(_mm512_cvtepi32_pd(From<__m256i>(a))), true),
-    LOTRIX_OP("cvtepi64_epi8", Out(_mm512_cvtepi64_epi8(From<__m512i>(a))), false),
-    LOTRIX_OP("cvtepi64_pd", Out(_mm512_cvtepi64_pd(From<__m512i>(a))), true),
-    LOTRIX_OP("cvtpd_epi64", Out(_mm512_cvtpd_epi64(From<__m512d>(a))), false),
-    LOTRIX_OP("cvttpd_epi64", Out(_mm512_cvttpd_epi64(From<__m512d>(a))), false),
-    LOTRIX_OP("lzcnt_epi32", Out(_mm512_lzcnt_epi32(From<__m512i>(a))), false),
-    LOTRIX_OP("mulhi_epu16", Out(_mm512_mulhi_epu16(From<__m512i>(a), From<__m512i>(b))), false),
-    LOTRIX_OP("madd_epi16", Out(_mm512_madd_epi16(From<__m512i>(a), From<__m512i>(b))), false),
-    LOTRIX_OP("fmsub_pd",
-              Out(_mm512_fmsub_pd(From<__m512d>(a), From<__m512d>(b), From<__m512d>(c))), true),
-    LOTRIX_OP("shuffle_i64x2 0x44",
-              Out(_mm512_shuffle_i64x2(From<__m512i>(a), From<__m512i>(b), 0x44)), false),
-    LOTRIX_OP("shuffle_i64x2 0xEE",
-              Out(_mm512_shuffle_i64x2(From<__m512i>(a), From<__m512i>(b), 0xEE)), false),
-    LOTRIX_OP("shuffle_i64x2 0x1B",
-              Out(_mm512_shuffle_i64x2(From<__m512i>(a), From<__m512i>(b), 0x1B)), false),
+    LOTRIX_OP("cvtepi64_epi8", Out(_mm512_cvtepi64_epi8(V(a))), false),
+    LOTRIX_OP("cvtepi64_pd", Out(_mm512_cvtepi64_pd(V(a))), true),
+    LOTRIX_OP("cvtpd_epi64", Out(_mm512_cvtpd_epi64(D(a))), false),
+    LOTRIX_OP("cvttpd_epi64", Out(_mm512_cvttpd_epi64(D(a))), false),
+    LOTRIX_OP("lzcnt_epi32", Out(_mm512_lzcnt_epi32(V(a))), false),
+    LOTRIX_OP("mulhi_epu16", Out(_mm512_mulhi_epu16(V(a), V(b))), false),
+    LOTRIX_OP("madd_epi16", Out(_mm512_madd_epi16(V(a), V(b))), false),
+    LOTRIX_OP("fmsub_pd", Out(_mm512_fmsub_pd(D(a), D(b), D(c))), true),
+    LOTRIX_OP("shuffle_i64x2 0x44", Out(_mm512_shuffle_i64x2(V(a), V(b), 0x44)), false),
+    LOTRIX_OP("shuffle_i64x2 0xEE", Out(_mm512_shuffle_i64x2(V(a), V(b), 0xEE)), false),
+    LOTRIX_OP("shuffle_i64x2 0x1B", Out(_mm512_shuffle_i64x2(V(a), V(b), 0x1B)), false),
 };
-#undef LOTRIX_OP
 
 namespace {
 

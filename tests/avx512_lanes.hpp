@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace lotrix::lanes {
@@ -28,5 +29,33 @@ extern const LaneOps kAvx512Ops;
 extern const LaneOps kEquivalentOps;
 constexpr std::string_view kAvx512Features = "avx512f,avx512bw,avx512dq,avx512cd";
 constexpr std::string_view kEquivalentFeatures = "avx2,fma,lzcnt";
+
+// A value of type T from the bytes at `at`, and a value's bytes as a result.
+template <typename T>
+T From(const Bytes& bytes, std::size_t at = 0) {
+    T v;
+    std::memcpy(&v, bytes.data() + at, sizeof v);
+    return v;
+}
+template <typename T>
+Bytes Out(const T& v) {
+    Bytes bytes{};
+    std::memcpy(bytes.data(), &v, sizeof v);
+    return bytes;
+}
+
+// A table's entry: the operation's name, `expression` of the operands a, b and c, and
+// whether its lanes are doubles. A macro, so that each entry is one line; LOTRIX_COMMA
+// stands for a comma inside template arguments.
+#define LOTRIX_COMMA ,
+#define LOTRIX_OP(name, expression, doubles)                     \
+    LaneOp {                                                     \
+        name,                                                    \
+            [](const Bytes& a, const Bytes& b, const Bytes& c) { \
+                (void)a, (void)b, (void)c;                       \
+                return expression;                               \
+            },                                                   \
+            doubles                                              \
+    }
 
 }  // namespace lotrix::lanes

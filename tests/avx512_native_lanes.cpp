@@ -6,31 +6,11 @@
 #include "avx512_lanes.hpp"
 #include "generators/vector_target.hpp"
 
-#if !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#endif
-#include <immintrin.h>
-#if !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+#include "generators/x86_intrinsics.hpp"
 
 namespace lotrix::lanes {
 namespace {
 
-template <typename T>
-T From(const Bytes& bytes, std::size_t at = 0) {
-    T v;
-    std::memcpy(&v, bytes.data() + at, sizeof v);
-    return v;
-}
-template <typename T>
-Bytes Out(const T& v) {
-    Bytes bytes{};
-    std::memcpy(bytes.data(), &v, sizeof v);
-    return bytes;
-}
 // A result made by `half` on each 32-byte half of the operands: a vector's halves, or a
 // mask's bits, kBits a half.
 template <typename Half>
@@ -86,16 +66,6 @@ __m512d D(const Bytes& b) {
     return _mm512_loadu_pd(b.data());
 }
 }  // namespace
-#define LOTRIX_COMMA ,
-#define LOTRIX_OP(name, expression, doubles)                     \
-    LaneOp {                                                     \
-        name,                                                    \
-            [](const Bytes& a, const Bytes& b, const Bytes& c) { \
-                (void)a, (void)b, (void)c;                       \
-                return expression;                               \
-            },                                                   \
-            doubles                                              \
-    }
 const LaneOps kAvx512Ops = {
     LOTRIX_OP("cmpgt_epu32_mask", Out(_mm512_cmpgt_epu32_mask(V(a), V(b))), false),
     LOTRIX_OP("cmplt_epi32_mask", Out(_mm512_cmplt_epi32_mask(V(a), V(b))), false),
@@ -206,8 +176,6 @@ const LaneOps kEquivalentOps = {
     LOTRIX_OP("shuffle_i64x2 0xEE", ShuffleLanes<0xEE>(a, b), false),
     LOTRIX_OP("shuffle_i64x2 0x1B", ShuffleLanes<0x1B>(a, b), false),
 };
-#undef LOTRIX_OP
-#undef LOTRIX_COMMA
 LOTRIX_END_TARGET_REGION
 
 }  // namespace lotrix::lanes

@@ -23,17 +23,7 @@
 
 LOTRIX_BEGIN_TARGET(avx512, "", "AVX-512")
 #elif defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// GCC 12's AVX-512 header starts some results from a self-initialised "undefined" vector,
-// which its own flow analysis then reports as uninitialised.
-#if !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#endif
-#include <immintrin.h>
-#if !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
+#include "generators/x86_intrinsics.hpp"
 
 LOTRIX_BEGIN_TARGET(avx512, "avx512f,avx512bw,avx512dq,avx512cd,avx512vl,avx512vbmi,bmi,bmi2,lzcnt",
                     "AVX-512")

@@ -281,7 +281,7 @@ void HaltWriterThread() {
 // program to the C++ runtime library for its error path).
 static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
 void WaitWhile(const std::atomic<std::uint32_t>& word, std::uint32_t value) {
-    if (word.load(std::memory_order_acquire) != value) return;
+    // The kernel compares the word with `value` itself, atomically with going to sleep.
     ::syscall(SYS_futex, reinterpret_cast<const std::uint32_t*>(&word), FUTEX_WAIT_PRIVATE, value,
               nullptr, nullptr, 0);
 }
