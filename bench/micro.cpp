@@ -88,9 +88,10 @@ BENCHMARK(LineMaker)->DenseRange(1, 4)->ArgName("choice");
 // The same through the batch maker that the run uses, 4096 lines a call.
 void LineBatch(benchmark::State& state) {
     const ModeEntry& mode = PrepareRow(state);
+    const StopFlag never{0};
     for (auto _ : state) {
         char* out = g_buffer.data();
-        benchmark::DoNotOptimize(mode.makeLines(out, kBatch, g_row));
+        benchmark::DoNotOptimize(mode.makeLines(out, kBatch, g_row, never));
         benchmark::ClobberMemory();
     }
     state.counters["per_number"] = benchmark::Counter(

@@ -28,19 +28,22 @@ char* IntervalLine(char* out, const RunSettings& settings) {  // "%+12d"
     return WriteSignedFieldLine(out, DrawInInterval(settings.lower, settings.upper), kLineEnd);
 }
 
-// The batch makers, stopped by the run's stop flag.
-std::int32_t CompatBatch(char*& out, std::int32_t count, const RunSettings&) {
-    return CompatLines(out, count, kLineEnd, g_stopFlag);
+// The batch makers.
+std::int32_t CompatBatch(char*& out, std::int32_t count, const RunSettings&, const StopFlag& stop) {
+    return CompatLines(out, count, kLineEnd, stop);
 }
-std::int32_t UnitRealBatch(char*& out, std::int32_t count, const RunSettings&) {
-    return UnitRealLines(out, count, kLineEnd, g_stopFlag);
+std::int32_t UnitRealBatch(char*& out, std::int32_t count, const RunSettings&,
+                           const StopFlag& stop) {
+    return UnitRealLines(out, count, kLineEnd, stop);
 }
-std::int32_t MinimalStandardBatch(char*& out, std::int32_t count, const RunSettings&) {
-    return MinimalStandardLines(out, count, kLineEnd, g_stopFlag);
+std::int32_t MinimalStandardBatch(char*& out, std::int32_t count, const RunSettings&,
+                                  const StopFlag& stop) {
+    return MinimalStandardLines(out, count, kLineEnd, stop);
 }
 // The dialogue lets only lower < upper, at most 2147483647 values apart, through to a run.
-std::int32_t IntervalBatch(char*& out, std::int32_t count, const RunSettings& settings) {
-    return IntervalLines(out, count, settings.lower, settings.upper, kLineEnd, g_stopFlag);
+std::int32_t IntervalBatch(char*& out, std::int32_t count, const RunSettings& settings,
+                           const StopFlag& stop) {
+    return IntervalLines(out, count, settings.lower, settings.upper, kLineEnd, stop);
 }
 
 void SeedCompatWithRunSeed(const RunSettings& settings) {

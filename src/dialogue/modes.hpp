@@ -3,15 +3,17 @@
 // one number and writes its whole line.
 //
 // Each row also has a batch maker that writes many lines in one call, so the loop pays no
-// indirect call per number. It checks the run's stop flag before every number it makes
-// by the scalar reference, and once per block of 64 lines on a vector path: a key stops a run
-// within one block (well under a microsecond).
+// indirect call per number. It checks a stop flag (the run's, or the one its second thread
+// is stopped by) before every number it makes by the scalar reference, and once per block
+// of 64 lines on a vector path: a key stops a run within one block (well under a
+// microsecond).
 #pragma once
 
 #include <cstdint>
 
 #include "dialogue/settings.hpp"
 #include "generators/fast_lines.hpp"
+#include "generators/rows.hpp"
 
 namespace lotrix {
 
@@ -28,9 +30,10 @@ struct ModeEntry {
     void (*startAction)(const RunSettings& settings);  // nullptr for none
     // Draws one number and writes its line at out; returns the line's end.
     char* (*makeLine)(char* out, const RunSettings& settings);
-    // Up to `count` lines from `out` on; stops early when the stop flag is up (seen within
-    // a block of 64 lines). Returns how many it wrote and leaves `out` at their end.
-    std::int32_t (*makeLines)(char*& out, std::int32_t count, const RunSettings& settings);
+    // Up to `count` lines from `out` on; stops early when `stop` is up (seen within a block
+    // of 64 lines). Returns how many it wrote and leaves `out` at their end.
+    std::int32_t (*makeLines)(char*& out, std::int32_t count, const RunSettings& settings,
+                              const StopFlag& stop);
 };
 
 extern const ModeEntry kModes[4];

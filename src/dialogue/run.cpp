@@ -1,12 +1,15 @@
 #include "dialogue/run.hpp"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 
 #include "dialogue/record.hpp"
 #include "generators/compat.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/results_file.hpp"
+#include "platform/system.hpp"
 #include "platform/terminal.hpp"
 
 namespace lotrix {
@@ -47,6 +50,150 @@ FileTurn WaitForResultsFile(const RecordOptions& options, bool& stoppedByKey) {
     }
     EndProgress();
     return turn;
+}
+
+// A long run into a regular file goes on two threads: block n of the numbers (a fixed
+// number of lines) reaches the file in turn n, and the main thread makes the even blocks,
+// the second thread the odd ones, each from its own generator state jumped past the other's
+// blocks. Each thread writes the block it made, from its own cache, in its turn; so the
+// making of one block goes on beside the writing of the one before, and no line crosses
+// between processors. A run that stops (a key, a stop request, a failed write) in block n
+// writes its part of block n and nothing after it: the file holds the first numbers of
+// the sequence, in order, whichever thread made them.
+//
+// The state below is set before the second thread starts; what changes afterwards is
+// touched only by the thread whose turn it is (g_turn orders the turns).
+const ModeEntry* g_pairMode = nullptr;
+const RunSettings* g_pairSettings = nullptr;
+std::int64_t g_pairCount = 0;
+std::int32_t g_pairBlock = 0;  // lines in a block
+std::int32_t g_pairStartMinimal = 0;
+std::uint32_t g_pairStartCompat = 0;
+std::int32_t g_pairWritten = 0;  // lines handed to the file, in turn
+bool g_pairEnded = false;        // no block after the one written last reaches the file
+constinit std::atomic<std::uint32_t> g_turn{0};
+constinit StopFlag g_secondStop{0};  // the second thread's stop flag: the run has ended
+std::array<char, kFileBuffer> g_secondLines;
+
+// As many of the row's longest lines as fit in a buffer after a record's first lines, in
+// whole blocks of the vector paths.
+std::int32_t LinesPerBlock(const ModeEntry& mode) {
+    constexpr std::size_t kFirstLinesRoom = 4096;  // the seed line and the header
+    const auto lines =
+        static_cast<std::int32_t>((kFileBuffer - kFirstLinesRoom - kSpill) / mode.lineRoom);
+    return lines - lines % kBlockLines;
+}
+
+// Waits for block `block`'s turn. The other thread's part (a block made or written) ends
+// within a fraction of a millisecond, and a thread put to sleep can take as long again to
+// wake on a virtual machine, so the wait spins for up to about two milliseconds (a processor
+// was free for it) before the system's wait.
+void AwaitTurn(std::uint32_t block) {
+    constexpr int kSpinsBetweenLooks = 4096;  // a look at the clock costs some 50 loads
+    constexpr std::int64_t kSpinMilliseconds = 2;
+    const std::int64_t until = MonotonicMilliseconds() + kSpinMilliseconds;
+    do {
+        for (int spin = 0; spin < kSpinsBetweenLooks; ++spin) {
+            if (g_turn.load(std::memory_order_acquire) == block) return;
+        }
+    } while (MonotonicMilliseconds() < until);
+    for (std::uint32_t turn; (turn = g_turn.load(std::memory_order_acquire)) != block;)
+        system::WaitWhile(g_turn, turn);
+}
+
+void PassTurn(std::uint32_t block) {
+    g_turn.store(block + 1, std::memory_order_release);
+    system::WakeWaiter(g_turn);
+}
+
+// The generators' states moved past a block of the other thread's.
+void SkipOtherBlock() {
+    g_minimalStandardState = MinimalStandardJump(g_minimalStandardState, g_pairBlock);
+    g_compatState = CompatJump(g_compatState, g_pairBlock);
+}
+
+// Lines in block `block`; 0 past the run's end.
+std::int32_t LinesInBlock(std::int64_t block) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(g_pairCount - block * g_pairBlock, 0, g_pairBlock));
+}
+
+// The second thread: the odd blocks, until the last or until the run ends.
+void MakeOddBlocks(void*) {
+    g_minimalStandardState = g_pairStartMinimal;
+    g_compatState = g_pairStartCompat;
+    SkipOtherBlock();
+    for (std::int64_t block = 1;; block += 2) {
+        const std::int32_t lines = LinesInBlock(block);
+        if (lines == 0) return;
+        char* out = g_secondLines.data();
+        const std::int32_t made = g_pairMode->makeLines(out, lines, *g_pairSettings, g_secondStop);
+        AwaitTurn(static_cast<std::uint32_t>(block));
+        const bool ended = g_pairEnded;
+        if (!ended) {
+            g_pairWritten += made;
+            const auto size = static_cast<std::size_t>(out - g_secondLines.data());
+            g_pairEnded = !FileWriteLinesInTurn(g_secondLines.data(), size) || made < lines;
+        }
+        const bool last = g_pairEnded;
+        PassTurn(static_cast<std::uint32_t>(block));
+        if (last) return;
+        SkipOtherBlock();
+    }
+}
+
+// Runs a long record on two threads; false, with nothing done, where the run stays on one.
+bool RunOnTwoThreads(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,
+                     RunTally& tally) {
+    const std::int32_t blockLines = LinesPerBlock(mode);
+    if (count <= blockLines || !FileTakesSecondWriter()) return false;
+    g_pairMode = &mode;
+    g_pairSettings = &settings;
+    g_pairCount = count;
+    g_pairBlock = blockLines;
+    g_pairStartMinimal = g_minimalStandardState;
+    g_pairStartCompat = g_compatState;
+    g_pairWritten = 0;
+    g_pairEnded = false;
+    g_turn.store(0, std::memory_order_relaxed);
+    g_secondStop.store(0, std::memory_order_relaxed);
+    if (!system::StartWriterThread(MakeOddBlocks, nullptr)) return false;
+
+    for (std::int64_t block = 0;; block += 2) {
+        const std::int32_t lines = LinesInBlock(block);
+        if (lines == 0) break;
+        // Room for the whole block, so that nothing is written before its turn.
+        const FileSpan space =
+            FileFreeSpace(static_cast<std::size_t>(lines) * mode.lineRoom + kSpill);
+        char* out = space.begin;
+        std::int32_t made = 0;
+        while (made < lines) {
+            RefreshKeyPoll();
+            if (StopRequested()) break;
+            made += mode.makeLines(out, lines - made, settings, g_stopFlag);
+        }
+        FileCommit(out);
+        AwaitTurn(static_cast<std::uint32_t>(block));
+        const bool ended = g_pairEnded;
+        if (ended) {
+            FileCommit(space.begin);  // the block is dropped: one before it did not reach the file
+        } else {
+            g_pairWritten += made;
+            g_pairEnded = !FileFlush() || made < lines;
+        }
+        const bool last = g_pairEnded;
+        const std::int32_t written = g_pairWritten;
+        PassTurn(static_cast<std::uint32_t>(block));
+        NoteProgress(written);
+        if (last) break;
+        SkipOtherBlock();
+    }
+    // The second thread's block under way is not wanted when the run ended early; when it
+    // did not, the last block may be the second thread's.
+    if (g_pairEnded) g_secondStop.store(1, std::memory_order_relaxed);
+    system::JoinWriterThread();
+    tally.written = tally.index = g_pairWritten;
+    return true;
 }
 
 }  // namespace
@@ -95,6 +242,7 @@ void StartSequence(const ModeEntry& mode, const RunSettings& settings, std::uint
 void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,
              RunTally& tally) {
     tally.index = 0;
+    if (RunOnTwoThreads(mode, settings, count, tally)) return;
     while (tally.index < count) {
         RefreshKeyPoll();
         if (StopRequested()) break;
@@ -104,7 +252,7 @@ void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t co
             static_cast<std::int32_t>((space.end - space.begin - kSpill) / mode.lineRoom);
         char* out = space.begin;
         const std::int32_t made =
-            mode.makeLines(out, std::min(room, count - tally.index), settings);
+            mode.makeLines(out, std::min(room, count - tally.index), settings, g_stopFlag);
         FileCommit(out);
         tally.written += made;
         tally.index += made;

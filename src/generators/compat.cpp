@@ -2,7 +2,7 @@
 
 namespace lotrix {
 
-std::uint32_t g_compatState = 1;
+constinit thread_local std::uint32_t g_compatState = 1;
 
 void SeedCompat(std::uint32_t seed) {
     g_compatState = seed;

@@ -1,12 +1,13 @@
 // The previous version's generator (choice 1): a 32-bit linear congruential generator
-// with a state of its own that yields 15 bits, 0 to 32767, per step.
+// with a state of its own (one a thread, as the minimal-standard one) that yields 15 bits,
+// 0 to 32767, per step.
 #pragma once
 
 #include <cstdint>
 
 namespace lotrix {
 
-extern std::uint32_t g_compatState;
+extern constinit thread_local std::uint32_t g_compatState;
 
 // A signed seed is taken by its 32 bits.
 void SeedCompat(std::uint32_t seed);

@@ -2,7 +2,7 @@
 
 namespace lotrix {
 
-std::int32_t g_minimalStandardState = 0;
+constinit thread_local std::int32_t g_minimalStandardState = 0;
 
 void SeedMinimalStandard(std::int32_t seed) {
     g_minimalStandardState = seed;

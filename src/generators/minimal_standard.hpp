@@ -1,4 +1,5 @@
-// The minimal-standard generator: s <- 16807 * s mod 2147483647, one process-wide state.
+// The minimal-standard generator: s <- 16807 * s mod 2147483647, one state a thread (a
+// run's second thread makes its own blocks of the same sequence from its own state).
 // Choices 2, 3 and 4 all draw from it, one step per number. Every 32-bit state steps as
 // Schrage's decomposition in wrapping 32-bit arithmetic defines it, so a negative clock
 // seed (after January 2038) or 2147483647 behaves exactly as recorded files expect.
@@ -11,7 +12,7 @@ namespace lotrix {
 constexpr std::int32_t kModulus = 2147483647;  // 2^31 - 1
 constexpr std::int32_t kMultiplier = 16807;
 
-extern std::int32_t g_minimalStandardState;
+extern constinit thread_local std::int32_t g_minimalStandardState;
 
 void SeedMinimalStandard(std::int32_t seed);
 

@@ -14,13 +14,8 @@
 namespace lotrix {
 namespace {
 
-// Large enough that the system call per block is lost in the cost of the numbers, small
-// enough that the three buffers keep the process's footprint under 4 MiB; pages never
-// touched (short records) cost nothing.
-constexpr std::size_t kBlock = 512 * 1024;
+static_assert(kFileBuffer >= 64 * 1024, "the system call per buffer is lost in the numbers");
 
-// How often a run waiting for another's record asks for the file again: a person sees no
-// delay, and a waiting run costs nothing measurable.
 constexpr int kLockRetryMs = 20;
 
 // How often the file may be found moved (removed, renamed, replaced) once its lock is
@@ -28,23 +23,12 @@ constexpr int kLockRetryMs = 20;
 // is not a file a record can be trusted to.
 constexpr int kMovesAllowed = 5;
 
-// Into a regular file, with a processor free for it, the writes go on a second thread,
-// beside the making of the numbers: the run fills one buffer while up to two others are
-// being written, in order. Three of 512 KiB were measured faster than two of 1 MiB.
-constexpr std::uint32_t kBuffers = 3;
-std::array<std::array<char, kBlock>, kBuffers> g_buffers;
-char* g_buffer = g_buffers[0].data();  // the one being filled
+std::array<char, kFileBuffer> g_bufferSpace;
+char* const g_buffer = g_bufferSpace.data();
 std::size_t g_used = 0;
 
-// The hand-over between the run and the writer: pieces are handed and done in order, piece
-// n in buffer n % kBuffers; a piece of kLastPiece bytes tells the writer to return.
-constexpr std::size_t kLastPiece = SIZE_MAX;
-std::array<std::size_t, kBuffers> g_pieceSizes;
-constinit std::atomic<std::uint32_t> g_handed{0};
-constinit std::atomic<std::uint32_t> g_done{0};
-constinit std::atomic<int> g_writerFailed{0};
-bool g_writerRunning = false;
-bool g_writerConsidered = false;  // asked once a record whether a thread is worth it
+// A write of the run's second thread failed (it is seen here when the run next looks).
+constinit std::atomic<int> g_secondFailed{0};
 WriterThread g_writerChoice = WriterThread::whenFree;
 const char* g_name = nullptr;  // nullptr: standard output
 bool g_open = false;
@@ -65,8 +49,7 @@ std::size_t WholeLines(const char* data, std::size_t size) {
 bool OpenAppend(const char* name) {
     g_used = 0;
     g_failed = false;
-    g_writerFailed.store(0, std::memory_order_relaxed);  // no writer runs between records
-    g_writerConsidered = false;
+    g_secondFailed.store(0, std::memory_order_relaxed);  // no second thread runs between records
     g_name = name;
     g_moves = 0;
     g_ownFailure = nullptr;
@@ -135,65 +118,14 @@ bool WriteWholeLines(const char* data, std::size_t size) {
     return false;
 }
 
-// Waits until `word` no longer holds `value`: a short spin first (some 20 microseconds:
-// a hand-over is usually that close, and a sleep and a wake cost more), then the system's
-// wait.
-void AwaitChange(const std::atomic<std::uint32_t>& word, std::uint32_t value) {
-    constexpr int kSpins = 20000;
-    for (int spin = 0; spin < kSpins; ++spin) {
-        if (word.load(std::memory_order_acquire) != value) return;
-    }
-    while (word.load(std::memory_order_acquire) == value)
-        system::WaitWhile(word, value);
-}
-
-// The writer thread: each piece in turn, until the last; after a failure the pieces
-// handed meanwhile are dropped, as the run drops what it makes once it knows.
-void WritePieces(void*) {
-    for (std::uint32_t piece = g_done.load(std::memory_order_relaxed);; ++piece) {
-        AwaitChange(g_handed, piece);
-        const std::size_t size = g_pieceSizes[piece % kBuffers];
-        if (size != kLastPiece && !g_writerFailed.load(std::memory_order_relaxed) &&
-            !WriteWholeLines(g_buffers[piece % kBuffers].data(), size))
-            g_writerFailed.store(1, std::memory_order_relaxed);
-        g_done.store(piece + 1, std::memory_order_release);
-        system::WakeWaiter(g_done);
-        if (size == kLastPiece) return;
-    }
-}
-
-// Waits until at most `inFlight` handed pieces are not yet written.
-void WaitForWriter(std::uint32_t inFlight) {
-    const std::uint32_t handed = g_handed.load(std::memory_order_relaxed);
-    for (std::uint32_t done = g_done.load(std::memory_order_acquire); handed - done > inFlight;
-         done = g_done.load(std::memory_order_acquire))
-        AwaitChange(g_done, done);
-}
-
-// Hands the first `size` bytes of the buffer being filled to the writer (`size` may be
-// kLastPiece) and goes on in the next buffer, with the rest of this one.
-void HandOver(std::size_t size) {
-    const std::uint32_t handed = g_handed.load(std::memory_order_relaxed);
-    g_pieceSizes[handed % kBuffers] = size;
-    WaitForWriter(kBuffers - 2);  // the next buffer is free once this one's turn is near
-    char* next = g_buffers[(handed + 1) % kBuffers].data();
-    if (size != kLastPiece) {
-        std::memcpy(next, g_buffer + size, g_used - size);
-        g_used -= size;
-    }
-    g_buffer = next;
-    g_handed.store(handed + 1, std::memory_order_release);
-    system::WakeWaiter(g_handed);
-}
-
-// Whether a write failed, on this thread or the writer's.
+// Whether a write failed, on this thread or the run's second one.
 bool AnyWriteFailed() {
-    if (g_writerFailed.load(std::memory_order_acquire)) g_failed = true;
+    if (g_secondFailed.load(std::memory_order_acquire)) g_failed = true;
     return g_failed;
 }
 
-// Every complete line gathered handed on, or written; with `drain`, written before return.
-bool WriteOut(bool drain) {
+// Writes out every complete line gathered.
+bool WriteOut() {
     if (!g_open || AnyWriteFailed()) {
         g_used = 0;
         return !g_failed;
@@ -202,18 +134,6 @@ bool WriteOut(bool drain) {
     // is never split between two writes that another program's write could come between;
     // and into a pipe, each piece is one a reader gets whole, however the process ends.
     const std::size_t whole = WholeLines(g_buffer, g_used);
-    // A run that fills a buffer is long enough to be worth a thread.
-    if (!g_writerConsidered && !drain) {
-        g_writerConsidered = true;
-        g_writerRunning = g_writerChoice != WriterThread::never &&
-                          system::ResultsWriteBeside(g_writerChoice == WriterThread::whenFree) &&
-                          system::StartWriterThread(WritePieces, nullptr);
-    }
-    if (g_writerRunning) {
-        if (whole > 0) HandOver(whole);
-        if (drain) WaitForWriter(0);
-        return !AnyWriteFailed();
-    }
     if (whole == 0) return true;
     if (!WriteWholeLines(g_buffer, whole)) {
         g_failed = true;
@@ -228,21 +148,26 @@ bool WriteOut(bool drain) {
 }  // namespace
 
 void ReleaseResultsFile() {
-    if (g_writerRunning) {
-        (void)WriteOut(true);
-        HandOver(kLastPiece);
-        system::JoinWriterThread();
-        g_writerRunning = false;
-    }
     system::UnlockResultsFile();
 }
 
 bool FileFlush() {
-    return WriteOut(true);
+    return WriteOut();
 }
 
 void UseWriterThread(WriterThread choice) {
     g_writerChoice = choice;
+}
+
+bool FileTakesSecondWriter() {
+    return g_open && g_writerChoice != WriterThread::never &&
+           system::ResultsWriteBeside(g_writerChoice == WriterThread::whenFree);
+}
+
+bool FileWriteLinesInTurn(const char* data, std::size_t size) {
+    if (WriteWholeLines(data, size)) return true;
+    g_secondFailed.store(1, std::memory_order_release);
+    return false;
 }
 
 const char* FileFailureReason() {
@@ -258,8 +183,8 @@ bool FileReaderGone() {
 }
 
 FileSpan FileFreeSpace(std::size_t atLeast) {
-    if (kBlock - g_used < atLeast) (void)WriteOut(false);
-    return {g_buffer + g_used, g_buffer + kBlock};
+    if (kFileBuffer - g_used < atLeast) (void)WriteOut();
+    return {g_buffer + g_used, g_buffer + kFileBuffer};
 }
 
 void FileCommit(char* newEnd) {

@@ -45,11 +45,24 @@ void ReleaseResultsFile();
 // The system's words for why the open or a write failed.
 [[nodiscard]] const char* FileFailureReason();
 
-// Into a regular file the writes go on a second thread, beside the making of the numbers,
-// where a processor is free for it (the default); tests ask for always or never. The file
-// gets the same bytes either way; a failed write is seen one buffer later.
+// The buffer the record's text gathers in before it is written: large enough that the
+// system call per buffer is lost in the cost of the numbers; its pages cost nothing until
+// a record fills them.
+constexpr std::size_t kFileBuffer = 512 * 1024;
+
+// Into a regular file, a long run makes and writes its lines on two threads where a
+// processor is free for the second (the default); tests ask for always or never.
 enum class WriterThread { whenFree, always, never };
 void UseWriterThread(WriterThread choice);
+// Whether a second thread may write into the file beside this one now: the file is one
+// whose writes nobody reads part-way (a regular file), the system can start a thread, and
+// (unless tests ask for always) a processor is free for it.
+[[nodiscard]] bool FileTakesSecondWriter();
+// Writes whole lines made on the second thread, from its own buffer, when the run gives it
+// its turn (the buffer here holds no line that should come first). A failure is taken back
+// to whole lines as on this thread, and FileFailed() says so once the run next looks;
+// false then.
+[[nodiscard]] bool FileWriteLinesInTurn(const char* data, std::size_t size);
 
 [[gnu::format(printf, 1, 2)]] void FilePrint(const char* format, ...);
 
