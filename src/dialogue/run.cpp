@@ -159,7 +159,8 @@ bool RunOnTwoThreads(const ModeEntry& mode, const RunSettings& settings, std::in
     g_secondStop.store(0, std::memory_order_relaxed);
     if (!system::StartWriterThread(MakeOddBlocks, nullptr)) return false;
 
-    for (std::int64_t block = 0;; block += 2) {
+    bool endedEarly = false;
+    for (std::int64_t block = 0; !endedEarly; block += 2) {
         const std::int32_t lines = LinesInBlock(block);
         if (lines == 0) break;
         // Room for the whole block, so that nothing is written before its turn.
@@ -181,16 +182,15 @@ bool RunOnTwoThreads(const ModeEntry& mode, const RunSettings& settings, std::in
             g_pairWritten += made;
             g_pairEnded = !FileFlush() || made < lines;
         }
-        const bool last = g_pairEnded;
+        endedEarly = g_pairEnded;
         const std::int32_t written = g_pairWritten;
         PassTurn(static_cast<std::uint32_t>(block));
         NoteProgress(written);
-        if (last) break;
         SkipOtherBlock();
     }
     // The second thread's block under way is not wanted when the run ended early; when it
     // did not, the last block may be the second thread's.
-    if (g_pairEnded) g_secondStop.store(1, std::memory_order_relaxed);
+    if (endedEarly) g_secondStop.store(1, std::memory_order_relaxed);
     system::JoinWriterThread();
     tally.written = tally.index = g_pairWritten;
     return true;
