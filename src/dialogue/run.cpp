@@ -142,15 +142,14 @@ void MakeOddBlocks(void*) {
     }
 }
 
-// Runs a long record on two threads; false, with nothing done, where the run stays on one.
+// The next `count` numbers of the run on two threads, counted on in `tally`; false, with
+// nothing done, when no thread could be started.
 bool RunOnTwoThreads(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,
                      RunTally& tally) {
-    const std::int32_t blockLines = LinesPerBlock(mode);
-    if (count <= blockLines || !FileTakesSecondWriter()) return false;
     g_pairMode = &mode;
     g_pairSettings = &settings;
     g_pairCount = count;
-    g_pairBlock = blockLines;
+    g_pairBlock = LinesPerBlock(mode);
     g_pairStartMinimal = g_minimalStandardState;
     g_pairStartCompat = g_compatState;
     g_pairWritten = 0;
@@ -185,14 +184,15 @@ bool RunOnTwoThreads(const ModeEntry& mode, const RunSettings& settings, std::in
         endedEarly = g_pairEnded;
         const std::int32_t written = g_pairWritten;
         PassTurn(static_cast<std::uint32_t>(block));
-        NoteProgress(written);
+        NoteProgress(tally.index + written);
         SkipOtherBlock();
     }
     // The second thread's block under way is not wanted when the run ended early; when it
     // did not, the last block may be the second thread's.
     if (endedEarly) g_secondStop.store(1, std::memory_order_relaxed);
     system::JoinWriterThread();
-    tally.written = tally.index = g_pairWritten;
+    tally.written += g_pairWritten;
+    tally.index += g_pairWritten;
     return true;
 }
 
@@ -242,8 +242,22 @@ void StartSequence(const ModeEntry& mode, const RunSettings& settings, std::uint
 void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,
              RunTally& tally) {
     tally.index = 0;
-    if (RunOnTwoThreads(mode, settings, count, tally)) return;
-    while (tally.index < count) {
+    // A long run into a regular file goes on two threads once a processor looks free: at
+    // the start, or at one of the next few looks (a kernel thread that was running for a
+    // moment has gone by then); on a busy machine the looks are all it costs.
+    constexpr int kLooks = 16;
+    constexpr int kBuffersBetweenLooks = 8;  // a look costs what some 200 numbers do
+    int looksLeft = FileTakesSecondWriter() ? kLooks : 0;
+    for (int buffers = 0; tally.index < count; ++buffers) {
+        if (looksLeft > 0 && buffers % kBuffersBetweenLooks == 0) {
+            --looksLeft;
+            if (count - tally.index <= LinesPerBlock(mode)) {
+                looksLeft = 0;  // too short a rest to share
+            } else if (ProcessorFreeForSecondWriter() &&
+                       RunOnTwoThreads(mode, settings, count - tally.index, tally)) {
+                return;
+            }
+        }
         RefreshKeyPoll();
         if (StopRequested()) break;
         const FileSpan space = FileFreeSpace(kBatchReserve);

@@ -30,6 +30,7 @@ std::size_t g_used = 0;
 // A write of the run's second thread failed (it is seen here when the run next looks).
 constinit std::atomic<int> g_secondFailed{0};
 WriterThread g_writerChoice = WriterThread::whenFree;
+int g_looks = 0;               // at the processors, this record
 const char* g_name = nullptr;  // nullptr: standard output
 bool g_open = false;
 bool g_failed = false;
@@ -50,6 +51,7 @@ bool OpenAppend(const char* name) {
     g_used = 0;
     g_failed = false;
     g_secondFailed.store(0, std::memory_order_relaxed);  // no second thread runs between records
+    g_looks = 0;
     g_name = name;
     g_moves = 0;
     g_ownFailure = nullptr;
@@ -160,8 +162,18 @@ void UseWriterThread(WriterThread choice) {
 }
 
 bool FileTakesSecondWriter() {
-    return g_open && g_writerChoice != WriterThread::never &&
-           system::ResultsWriteBeside(g_writerChoice == WriterThread::whenFree);
+    return g_open && g_writerChoice != WriterThread::never && system::ResultsWriteBeside();
+}
+
+bool ProcessorFreeForSecondWriter() {
+    switch (g_writerChoice) {
+        case WriterThread::always:
+            return true;
+        case WriterThread::fromSecondLook:
+            return g_looks++ > 0;
+        default:
+            return system::ProcessorLooksFree();
+    }
 }
 
 bool FileWriteLinesInTurn(const char* data, std::size_t size) {

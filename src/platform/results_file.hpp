@@ -51,13 +51,16 @@ void ReleaseResultsFile();
 constexpr std::size_t kFileBuffer = 512 * 1024;
 
 // Into a regular file, a long run makes and writes its lines on two threads where a
-// processor is free for the second (the default); tests ask for always or never.
-enum class WriterThread { whenFree, always, never };
+// processor is free for the second (the default); tests ask for always, never, or from the
+// second look at the processors on (the run then starts on one thread).
+enum class WriterThread { whenFree, always, never, fromSecondLook };
 void UseWriterThread(WriterThread choice);
-// Whether a second thread may write into the file beside this one now: the file is one
-// whose writes nobody reads part-way (a regular file), the system can start a thread, and
-// (unless tests ask for always) a processor is free for it.
+// Whether a second thread may write into the file beside this one: the file is one whose
+// writes nobody reads part-way (a regular file), and the system can start a thread and has
+// a processor for it.
 [[nodiscard]] bool FileTakesSecondWriter();
+// Whether that processor is free at this moment (always, when tests ask for the thread).
+[[nodiscard]] bool ProcessorFreeForSecondWriter();
 // Writes whole lines made on the second thread, from its own buffer, when the run gives it
 // its turn (the buffer here holds no line that should come first). A failure is taken back
 // to whole lines as on this thread, and FileFailed() says so once the run next looks;

@@ -51,9 +51,13 @@ struct InputRead {
 // How many bytes were appended: all, or fewer when an error came first.
 std::size_t AppendToResultsFile(const char* data, std::size_t size);
 // Whether the results file's writes can be made on a second thread, beside the making of
-// the numbers: a regular file, on a system that can start one; with `onlyIfFree`, also a
-// processor that nothing else is running on (on a busy machine the thread only costs).
-[[nodiscard]] bool ResultsWriteBeside(bool onlyIfFree);
+// the numbers: a regular file, on a system that can start one, with two processors or more
+// that this program may use.
+[[nodiscard]] bool ResultsWriteBeside();
+// Whether, at this moment, fewer threads are running than this program has processors
+// (itself among them): a second thread would have one to itself. A kernel thread that runs
+// for a moment makes a processor look busy, so it is worth asking again a little later.
+[[nodiscard]] bool ProcessorLooksFree();
 // Runs `work(argument)` on a second thread with every signal blocked there, so that the
 // signals stay the main thread's; false when no thread could be started. Join waits for
 // it to return.

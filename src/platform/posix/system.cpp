@@ -216,38 +216,36 @@ std::size_t AppendToResultsFile(const char* data, std::size_t size) {
     return written;
 }
 
-bool ResultsWriteBeside(bool onlyIfFree) {
+namespace {
+
+int AllowedProcessors() {
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    return ::sched_getaffinity(0, sizeof allowed, &allowed) == 0 ? CPU_COUNT(&allowed) : 1;
+}
+
+}  // namespace
+
+bool ResultsWriteBeside() {
 #if defined(__i386__)
     // 32-bit x86 writes on the main thread: the emulator its build is tested under cannot
     // start a thread, and a way of writing that no test runs is not shipped.
     return false;
 #endif
-    if (!g_regular) return false;
-    if (!onlyIfFree) return true;
-    // The processors this program may run on, against the threads running at this moment
-    // (the fourth field of /proc/loadavg, this one among them). A kernel thread that runs
-    // for a moment (the page cache's writing back) is not a busy processor: the count is
-    // read again, a little later, before the processor is taken as busy.
-    cpu_set_t allowed;
-    CPU_ZERO(&allowed);
-    if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0 || CPU_COUNT(&allowed) < 2)
-        return false;
-    constexpr int kLooks = 3;
-    for (int look = 0; look < kLooks; ++look) {
-        if (look > 0) {
-            const timespec pause{0, 200'000};
-            ::nanosleep(&pause, nullptr);
-        }
-        char text[128] = {};
-        const int fd = ::open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return false;
-        const ssize_t got = ::read(fd, text, sizeof text - 1);
-        ::close(fd);
-        long running = 0;
-        if (got <= 0 || std::sscanf(text, "%*s %*s %*s %ld/", &running) != 1) return false;
-        if (running < CPU_COUNT(&allowed)) return true;
-    }
-    return false;
+    return g_regular && AllowedProcessors() >= 2;
+}
+
+bool ProcessorLooksFree() {
+    // The threads running at this moment (the fourth field of /proc/loadavg, this one
+    // among them) against the processors this program may run on.
+    char text[128] = {};
+    const int fd = ::open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    long running = 0;
+    return got > 0 && std::sscanf(text, "%*s %*s %*s %ld/", &running) == 1 &&
+           running < AllowedProcessors();
 }
 
 bool StartWriterThread(void (*work)(void*), void* argument) {

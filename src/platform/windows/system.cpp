@@ -192,7 +192,11 @@ std::size_t AppendToResultsFile(const char* data, std::size_t size) {
 // ones this program wrote: only when they are the same is the file cut there.
 // The writes stay on the main thread: what a second thread would gain on Windows has not
 // been measured.
-bool ResultsWriteBeside(bool) {
+bool ResultsWriteBeside() {
+    return false;
+}
+
+bool ProcessorLooksFree() {
     return false;
 }
 
