@@ -22,8 +22,7 @@
 namespace lotrix::testing {
 namespace {
 
-// Each row over some eighteen blocks, the last one part-filled: eight buffers come before
-// the second look at the processors.
+// Each row over some eighteen blocks, the last one part-filled.
 const std::string kEntries[] = {"1\n700001\n1\n1\n", "2\n350003\n1\n1\n", "3\n700001\n1\n1\n",
                                 "4\n-5\n70000\n700001\n1\n1\n"};
 const std::string& kChoiceThree = kEntries[2];

@@ -245,8 +245,8 @@ void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t co
     // A long run into a regular file goes on two threads once a processor looks free: at
     // the start, or at one of the next few looks (a kernel thread that was running for a
     // moment has gone by then); on a busy machine the looks are all it costs.
-    constexpr int kLooks = 16;
-    constexpr int kBuffersBetweenLooks = 8;  // a look costs what some 200 numbers do
+    constexpr int kLooks = 24;
+    constexpr int kBuffersBetweenLooks = 2;  // a look costs what some 3,000 numbers do
     int looksLeft = FileTakesSecondWriter() ? kLooks : 0;
     for (int buffers = 0; tally.index < count; ++buffers) {
         if (looksLeft > 0 && buffers % kBuffersBetweenLooks == 0) {

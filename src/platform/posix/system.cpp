@@ -38,6 +38,9 @@ bool g_preallocate = false;
 constexpr long kExt4Magic = 0xEF53;
 constexpr std::size_t kPreallocateFrom = 64 * 1024;
 pthread_t g_writer;
+// The processors the main thread may run on, while the run keeps it on one of them.
+cpu_set_t g_mainProcessors;
+bool g_mainKept = false;
 // Between a writer thread's writes a signal may end the process at once; in the middle of
 // one it would cut the write short at a page, mid-line. So an ending waits for the write
 // under way, and none begins after it. Int-sized, as the stop flag: lock-free on every
@@ -248,6 +251,24 @@ bool ProcessorLooksFree() {
            running < AllowedProcessors();
 }
 
+// The two threads on processors of their own: the scheduler may start the second beside the
+// first and, both always busy, leave them sharing one processor while another stays idle
+// (seen here for tens of milliseconds). The main thread is kept on the processor it is on,
+// the second thread on the others, until the join.
+void KeepApart(pthread_attr_t& second) {
+    const int here = ::sched_getcpu();
+    if (here < 0 || ::sched_getaffinity(0, sizeof g_mainProcessors, &g_mainProcessors) != 0 ||
+        !CPU_ISSET(here, &g_mainProcessors) || CPU_COUNT(&g_mainProcessors) < 2)
+        return;
+    cpu_set_t others = g_mainProcessors;
+    CPU_CLR(here, &others);
+    cpu_set_t mine;
+    CPU_ZERO(&mine);
+    CPU_SET(here, &mine);
+    if (::pthread_attr_setaffinity_np(&second, sizeof others, &others) == 0)
+        g_mainKept = ::pthread_setaffinity_np(::pthread_self(), sizeof mine, &mine) == 0;
+}
+
 bool StartWriterThread(void (*work)(void*), void* argument) {
     sigset_t all, before;
     ::sigfillset(&all);
@@ -258,22 +279,31 @@ bool StartWriterThread(void (*work)(void*), void* argument) {
     };
     static Start start;
     start = {work, argument};
+    pthread_attr_t attributes;
+    ::pthread_attr_init(&attributes);
+    KeepApart(attributes);
     const bool started = ::pthread_create(
-                             &g_writer, nullptr,
+                             &g_writer, &attributes,
                              [](void* s) -> void* {
                                  const Start& what = *static_cast<Start*>(s);
                                  what.work(what.argument);
                                  return nullptr;
                              },
                              &start) == 0;
+    ::pthread_attr_destroy(&attributes);
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     g_writerRunning.store(started ? 1 : 0);
+    if (!started) JoinWriterThread();  // only gives the main thread its processors back
     return started;
 }
 
 void JoinWriterThread() {
-    ::pthread_join(g_writer, nullptr);
+    if (g_writerRunning.load()) ::pthread_join(g_writer, nullptr);
     g_writerRunning.store(0);
+    if (g_mainKept)
+        (void)::pthread_setaffinity_np(::pthread_self(), sizeof g_mainProcessors,
+                                       &g_mainProcessors);
+    g_mainKept = false;
 }
 
 void HaltWriterThread() {
