@@ -64,8 +64,8 @@ TEST_F(WriterThreadTest, TakesBackAFailedWriteOnEitherThreadAndSaysIt) {
     const std::string alone = Alone(kChoiceThree);
     rlimit before{};
     ::getrlimit(RLIMIT_FSIZE, &before);
-    // Mid-line, in the fourth block (the second thread's) and in the fifth (the first's).
-    for (const rlim_t limit : {rlim_t{1'800'003}, rlim_t{2'300'003}}) {
+    // Mid-block: in the second block (the second thread's) and in the third (the first's).
+    for (const rlim_t limit : {rlim_t{kFileBuffer * 3 / 2 + 5}, rlim_t{kFileBuffer * 5 / 2 + 5}}) {
         std::filesystem::remove("lotrix20.txt");
         const rlimit cap{limit, before.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &cap);

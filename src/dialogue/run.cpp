@@ -72,7 +72,7 @@ std::uint32_t g_pairStartCompat = 0;
 std::int32_t g_pairWritten = 0;  // lines handed to the file, in turn
 bool g_pairEnded = false;        // no block after the one written last reaches the file
 constinit std::atomic<std::uint32_t> g_turn{0};
-constinit StopFlag g_secondStop{0};  // the second thread's stop flag: the run has ended
+constinit StopFlag g_secondStop{0};  // the run has stopped: the second thread's block ends
 std::array<char, kFileBuffer> g_secondLines;
 
 // As many of the row's longest lines as fit in a buffer after a record's first lines, in
@@ -169,7 +169,12 @@ bool RunOnTwoThreads(const ModeEntry& mode, const RunSettings& settings, std::in
         std::int32_t made = 0;
         while (made < lines) {
             RefreshKeyPoll();
-            if (StopRequested()) break;
+            if (StopRequested()) {
+                // The second thread's block under way ends here too: if it is the one
+                // before this, the record ends with it sooner.
+                g_secondStop.store(1, std::memory_order_relaxed);
+                break;
+            }
             made += mode.makeLines(out, lines - made, settings, g_stopFlag);
         }
         FileCommit(out);
@@ -245,8 +250,8 @@ void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t co
     // A long run into a regular file goes on two threads once a processor looks free: at
     // the start, or at one of the next few looks (a kernel thread that was running for a
     // moment has gone by then); on a busy machine the looks are all it costs.
-    constexpr int kLooks = 24;
-    constexpr int kBuffersBetweenLooks = 2;  // a look costs what some 3,000 numbers do
+    constexpr int kLooks = 32;
+    constexpr int kBuffersBetweenLooks = 1;  // a look costs what some 3,000 numbers do
     int looksLeft = FileTakesSecondWriter() ? kLooks : 0;
     for (int buffers = 0; tally.index < count; ++buffers) {
         if (looksLeft > 0 && buffers % kBuffersBetweenLooks == 0) {
