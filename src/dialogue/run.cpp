@@ -57,9 +57,10 @@ FileTurn WaitForResultsFile(const RecordOptions& options, bool& stoppedByKey) {
 // the second thread the odd ones, each from its own generator state jumped past the other's
 // blocks. Each thread writes the block it made, from its own cache, in its turn; so the
 // making of one block goes on beside the writing of the one before, and no line crosses
-// between processors. A run that stops (a key, a stop request, a failed write) in block n
-// writes its part of block n and nothing after it: the file holds the first numbers of
-// the sequence, in order, whichever thread made them.
+// between processors. A failed write in block n ends the record there; a key or a stop
+// request lets no block begin to be written once seen, so the record ends with the write
+// under way: either way the file holds the first numbers of the sequence, in order,
+// whichever thread made them, and the record counts exactly those.
 //
 // The state below is set before the second thread starts; what changes afterwards is
 // touched only by the thread whose turn it is (g_turn orders the turns).
@@ -129,11 +130,12 @@ void MakeOddBlocks(void*) {
         char* out = g_secondLines.data();
         const std::int32_t made = g_pairMode->makeLines(out, lines, *g_pairSettings, g_secondStop);
         AwaitTurn(static_cast<std::uint32_t>(block));
-        const bool ended = g_pairEnded;
-        if (!ended) {
+        if (g_pairEnded || g_secondStop.load(std::memory_order_relaxed)) {
+            g_pairEnded = true;  // the run has stopped: no block begins to be written
+        } else {
             g_pairWritten += made;
             const auto size = static_cast<std::size_t>(out - g_secondLines.data());
-            g_pairEnded = !FileWriteLinesInTurn(g_secondLines.data(), size) || made < lines;
+            g_pairEnded = !FileWriteLinesInTurn(g_secondLines.data(), size);
         }
         const bool last = g_pairEnded;
         PassTurn(static_cast<std::uint32_t>(block));
@@ -167,24 +169,29 @@ bool RunOnTwoThreads(const ModeEntry& mode, const RunSettings& settings, std::in
             FileFreeSpace(static_cast<std::size_t>(lines) * mode.lineRoom + kSpill);
         char* out = space.begin;
         std::int32_t made = 0;
-        while (made < lines) {
+        bool stopped = false;
+        while (made < lines && !stopped) {
             RefreshKeyPoll();
-            if (StopRequested()) {
-                // The second thread's block under way ends here too: if it is the one
-                // before this, the record ends with it sooner.
-                g_secondStop.store(1, std::memory_order_relaxed);
-                break;
-            }
-            made += mode.makeLines(out, lines - made, settings, g_stopFlag);
+            stopped = StopRequested();
+            if (!stopped) made += mode.makeLines(out, lines - made, settings, g_stopFlag);
         }
+        // Once the run has stopped no block begins to be written (the second thread's
+        // block under way ends at once): the record ends with the write under way, if any.
+        if (stopped) g_secondStop.store(1, std::memory_order_relaxed);
         FileCommit(out);
         AwaitTurn(static_cast<std::uint32_t>(block));
-        const bool ended = g_pairEnded;
-        if (ended) {
-            FileCommit(space.begin);  // the block is dropped: one before it did not reach the file
+        if (!stopped) stopped = StopRequested();  // one that came while waiting
+        if (g_pairEnded || stopped) {
+            FileCommit(space.begin);  // the block is dropped
         } else {
             g_pairWritten += made;
-            g_pairEnded = !FileFlush() || made < lines;
+            const bool written = FileFlush();
+            stopped = StopRequested();  // one that came during the write
+            g_pairEnded = !written;
+        }
+        if (stopped) {
+            g_pairEnded = true;
+            g_secondStop.store(1, std::memory_order_relaxed);
         }
         endedEarly = g_pairEnded;
         const std::int32_t written = g_pairWritten;
