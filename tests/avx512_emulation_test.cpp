@@ -24,22 +24,7 @@ simde__m512d D(const Bytes& b) {
 }  // namespace
 
 const LaneOps kEmulatedOps = {
-    LOTRIX_OP("cmpgt_epu32_mask", Out(_mm512_cmpgt_epu32_mask(V(a), V(b))), false),
-    LOTRIX_OP("cmplt_epi32_mask", Out(_mm512_cmplt_epi32_mask(V(a), V(b))), false),
-    LOTRIX_OP("cmplt_epi64_mask", Out(_mm512_cmplt_epi64_mask(V(a), V(b))), false),
-    LOTRIX_OP("cmpneq_epi8_mask", Out(_mm512_cmpneq_epi8_mask(V(a), V(b))), false),
-    LOTRIX_OP("cvtepi32_pd", Out(_mm512_cvtepi32_pd(From<__m256i>(a))), true),
-    LOTRIX_OP("cvtepi64_epi8", Out(_mm512_cvtepi64_epi8(V(a))), false),
-    LOTRIX_OP("cvtepi64_pd", Out(_mm512_cvtepi64_pd(V(a))), true),
-    LOTRIX_OP("cvtpd_epi64", Out(_mm512_cvtpd_epi64(D(a))), false),
-    LOTRIX_OP("cvttpd_epi64", Out(_mm512_cvttpd_epi64(D(a))), false),
-    LOTRIX_OP("lzcnt_epi32", Out(_mm512_lzcnt_epi32(V(a))), false),
-    LOTRIX_OP("mulhi_epu16", Out(_mm512_mulhi_epu16(V(a), V(b))), false),
-    LOTRIX_OP("madd_epi16", Out(_mm512_madd_epi16(V(a), V(b))), false),
-    LOTRIX_OP("fmsub_pd", Out(_mm512_fmsub_pd(D(a), D(b), D(c))), true),
-    LOTRIX_OP("shuffle_i64x2 0x44", Out(_mm512_shuffle_i64x2(V(a), V(b), 0x44)), false),
-    LOTRIX_OP("shuffle_i64x2 0xEE", Out(_mm512_shuffle_i64x2(V(a), V(b), 0xEE)), false),
-    LOTRIX_OP("shuffle_i64x2 0x1B", Out(_mm512_shuffle_i64x2(V(a), V(b), 0x1B)), false),
+#include "avx512_ops.inc"
 };
 
 namespace {

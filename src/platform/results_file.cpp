@@ -16,6 +16,8 @@ namespace {
 
 static_assert(kFileBuffer >= 64 * 1024, "the system call per buffer is lost in the numbers");
 
+// How often a run waiting for another's record asks for the file again: a person sees no
+// delay, and a waiting run costs nothing measurable.
 constexpr int kLockRetryMs = 20;
 
 // How often the file may be found moved (removed, renamed, replaced) once its lock is

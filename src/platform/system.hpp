@@ -63,12 +63,12 @@ std::size_t AppendToResultsFile(const char* data, std::size_t size);
 // it to return.
 [[nodiscard]] bool StartWriterThread(void (*work)(void*), void* argument);
 void JoinWriterThread();
-// The process is about to end by a signal: no write of the writer thread begins from now,
+// The process is about to end by a signal: no write of the second thread begins from now,
 // and the one under way (up to a second) is let finish, so that it leaves no torn line.
 // Async-signal-safe.
 void HaltWriterThread();
 // Waits while `word` holds `value` (it may return early: look again), and wakes whoever
-// waits on `word`: the run and the writer thread's hand-over.
+// waits on `word`: the turns of a run's two threads.
 void WaitWhile(const std::atomic<std::uint32_t>& word, std::uint32_t value);
 void WakeWaiter(std::atomic<std::uint32_t>& word);
 // Takes back the last `bytes` bytes that this program appended, if the file still ends

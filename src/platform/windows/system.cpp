@@ -188,8 +188,6 @@ std::size_t AppendToResultsFile(const char* data, std::size_t size) {
     return written;
 }
 
-// An appending handle tells no position, so the file's last bytes are compared with the
-// ones this program wrote: only when they are the same is the file cut there.
 // The writes stay on the main thread: what a second thread would gain on Windows has not
 // been measured.
 bool ResultsWriteBeside() {
@@ -212,6 +210,8 @@ void WaitWhile(const std::atomic<std::uint32_t>&, std::uint32_t) {}
 
 void WakeWaiter(std::atomic<std::uint32_t>&) {}
 
+// An appending handle tells no position, so the file's last bytes are compared with the
+// ones this program wrote: only when they are the same is the file cut there.
 void TakeBackFromResultsFile(const char* name, const char* data, std::size_t bytes) {
     std::array<char, 64> tail;
     if (name == nullptr || bytes == 0 || bytes > tail.size()) return;
