@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -14,11 +15,26 @@ HANDLE g_results = INVALID_HANDLE_VALUE;
 bool g_readable = false;               // the results handle may read too
 HANDLE g_lock = INVALID_HANDLE_VALUE;  // a handle of its own: the results one may only append
 DWORD g_resultsError = 0;
+// A write of the results file under way, on either thread; none begins once the process is
+// ending.
+constinit std::atomic<int> g_writing{0};
+constinit std::atomic<int> g_halted{0};
 
 // Windows's byte-range locks are mandatory, so the lock is on one byte far past any end a
 // results file reaches: readers and other programs' appends never meet it.
 constexpr DWORD kLockOffsetLow = 0xFFFFFFFEu;
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFFFu;
+
+// The performance counter in `perSecond` units (the remainder's product stays far below
+// the 64-bit limit for any counter frequency up to some 10 GHz and units down to 100 ns).
+std::int64_t CounterNow(std::int64_t perSecond) {
+    LARGE_INTEGER count;
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceCounter(&count);
+    ::QueryPerformanceFrequency(&frequency);
+    return count.QuadPart / frequency.QuadPart * perSecond +
+           count.QuadPart % frequency.QuadPart * perSecond / frequency.QuadPart;
+}
 
 std::size_t WriteAll(HANDLE handle, const char* data, std::size_t size) {
     std::size_t written = 0;
@@ -183,35 +199,151 @@ std::size_t AppendToResultsFile(const char* data, std::size_t size) {
         LARGE_INTEGER none{};
         (void)::SetFilePointerEx(g_results, none, nullptr, FILE_END);
     }
+    g_writing.store(1);
+    if (g_halted.load()) {
+        g_writing.store(0);
+        return 0;  // the process is ending
+    }
     const std::size_t written = WriteAll(g_results, data, size);
     g_resultsError = ::GetLastError();
+    g_writing.store(0);
     return written;
 }
 
-// The writes stay on the main thread. A second thread gains only with a processor free
-// for it (under wine, a fifth to three tenths of a long run's time) and loses with that
-// processor busy (a tenth to a quarter), and Windows offers no look at the processors as
-// they are at this moment: its idle counts advance by whole clock ticks, longer than a
-// long run's making takes.
+namespace {
+
+HANDLE g_second = nullptr;     // the run's second thread, while it runs
+HANDLE g_turnEvent = nullptr;  // set at each turn passed; one thread waits on it at a time
+DWORD_PTR g_mainProcessors = 0;
+bool g_mainKept = false;
+
+struct SecondWork {
+    void (*work)(void*);
+    void* argument;
+};
+SecondWork g_secondWork{};
+
+DWORD WINAPI RunSecondThread(void*) {
+    g_secondWork.work(g_secondWork.argument);
+    return 0;
+}
+
+DWORD_PTR AllowedProcessors() {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    return ::GetProcessAffinityMask(::GetCurrentProcess(), &process, &system) ? process : 1;
+}
+
+int CountOf(DWORD_PTR processors) {
+    int count = 0;
+    for (; processors != 0; processors &= processors - 1)
+        ++count;
+    return count;
+}
+
+std::int64_t Ticks(FILETIME time) {
+    return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) |
+                                     time.dwLowDateTime);
+}
+
+// The performance counter in 100 ns units: it only goes forward, and finely.
+std::int64_t TicksNow() {
+    return CounterNow(10'000'000);
+}
+
+// The processors' idle time, summed over all of them, and when it was read; both in 100 ns
+// units, 0 when unknown.
+struct IdleSample {
+    std::int64_t idle;
+    std::int64_t at;
+};
+
+IdleSample IdleNow() {
+    FILETIME idle{};
+    if (!::GetSystemTimes(&idle, nullptr, nullptr)) return {0, 0};
+    return {Ticks(idle), TicksNow()};
+}
+
+// Taken as the program starts: the processors' idle time is counted in whole clock ticks,
+// so it says something only over a longer stretch than a run's first milliseconds.
+const IdleSample g_atStart = IdleNow();
+std::int64_t g_lookedAt = 0;  // the last look that had a long enough stretch behind it
+bool g_looksFree = false;
+
+}  // namespace
+
 bool ResultsWriteBeside() {
-    return false;
+    return ::GetFileType(g_results) == FILE_TYPE_DISK && CountOf(AllowedProcessors()) >= 2;
 }
 
+// Windows counts no threads running at this moment, so the look is over the time since the
+// program started (a person answering the questions gives it seconds; a run started with
+// options, a few milliseconds, and it stays on one thread): a processor is free for the
+// second thread when the processors were idle, between them, for at least one and a half
+// processors' worth of that time, one for this thread and most of another. Looks close
+// together get the same answer, which one more tick could hardly change (and the idle time
+// can cost a call to the system's server under wine).
 bool ProcessorLooksFree() {
-    return false;
+    constexpr std::int64_t kLeastStretch = 2'500'000;  // a quarter of a second: 16 ticks
+    constexpr std::int64_t kAnswerKept = 500'000;      // 50 ms
+    if (g_atStart.at == 0) return false;
+    const std::int64_t now = TicksNow();
+    if (g_lookedAt != 0 && now - g_lookedAt < kAnswerKept) return g_looksFree;
+    if (now - g_atStart.at < kLeastStretch) return false;
+    const IdleSample sample = IdleNow();
+    const std::int64_t stretch = sample.at - g_atStart.at;
+    g_lookedAt = sample.at;
+    g_looksFree = sample.at != 0 && (sample.idle - g_atStart.idle) * 2 >= stretch * 3;
+    return g_looksFree;
 }
 
-bool StartWriterThread(void (*)(void*), void*) {
-    return false;
+bool StartWriterThread(void (*work)(void*), void* argument) {
+    if (g_turnEvent == nullptr) g_turnEvent = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (g_turnEvent == nullptr) return false;
+    g_secondWork = {work, argument};
+    g_second = ::CreateThread(nullptr, 0, RunSecondThread, nullptr, CREATE_SUSPENDED, nullptr);
+    if (g_second == nullptr) return false;
+    // Each thread keeps a processor of its own until the join (two threads that are always
+    // busy may otherwise be left sharing one while another idles).
+    const DWORD_PTR allowed = AllowedProcessors();
+    const DWORD here = ::GetCurrentProcessorNumber();
+    const DWORD_PTR mine = here < sizeof(DWORD_PTR) * 8 ? DWORD_PTR{1} << here : 0;
+    if ((allowed & mine) != 0 && CountOf(allowed) >= 2 &&
+        ::SetThreadAffinityMask(g_second, allowed & ~mine) != 0) {
+        g_mainProcessors = ::SetThreadAffinityMask(::GetCurrentThread(), mine);
+        g_mainKept = g_mainProcessors != 0;
+    }
+    ::ResumeThread(g_second);
+    return true;
 }
 
-void JoinWriterThread() {}
+void JoinWriterThread() {
+    if (g_second != nullptr) {
+        ::WaitForSingleObject(g_second, INFINITE);
+        ::CloseHandle(g_second);
+        g_second = nullptr;
+    }
+    if (g_mainKept) (void)::SetThreadAffinityMask(::GetCurrentThread(), g_mainProcessors);
+    g_mainKept = false;
+}
 
-void HaltWriterThread() {}
+void HaltWriterThread() {
+    g_halted.store(1);
+    if (g_second == nullptr) return;  // the writes, if any, are the main thread's own
+    for (int waited = 0; waited < 1000 && g_writing.load(); ++waited)
+        ::Sleep(1);
+}
 
-void WaitWhile(const std::atomic<std::uint32_t>&, std::uint32_t) {}
+void WaitWhile(const std::atomic<std::uint32_t>& word, std::uint32_t value) {
+    // A turn passed between the look and the wait has left the event set, and the wait
+    // returns at once; the bound only makes a lost wake cost a moment, not the run.
+    constexpr DWORD kLookAgainMs = 50;
+    if (word.load() == value) ::WaitForSingleObject(g_turnEvent, kLookAgainMs);
+}
 
-void WakeWaiter(std::atomic<std::uint32_t>&) {}
+void WakeWaiter(std::atomic<std::uint32_t>&) {
+    ::SetEvent(g_turnEvent);
+}
 
 // An appending handle tells no position, so the file's last bytes are compared with the
 // ones this program wrote: only when they are the same is the file cut there.
@@ -330,8 +462,10 @@ std::int32_t CalendarSecondsNow() {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>((ticks - kUnixEpoch) / 10'000'000));
 }
 
+// The performance counter: the tick count moves by whole clock ticks (some 16 ms), too
+// coarse for the run's two threads waiting on each other.
 std::int64_t MonotonicMilliseconds() {
-    return static_cast<std::int64_t>(::GetTickCount64());
+    return CounterNow(1000);
 }
 
 }  // namespace lotrix::system

@@ -16,6 +16,7 @@
 
 #include <array>
 
+#include "platform/system.hpp"
 #include "platform/windows/console_keys.hpp"
 
 namespace lotrix {
@@ -217,6 +218,7 @@ void ReleaseStopRequests() {
 
 void EndByStopRequest(StopRequest) {
     RestoreUserMode();
+    system::HaltWriterThread();
     ::ExitProcess(kStoppedExitCode);
 }
 
