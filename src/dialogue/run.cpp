@@ -257,11 +257,10 @@ void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t co
     // A long run into a regular file goes on two threads once a processor looks free: at
     // the start, or at one of the next few looks (a kernel thread that was running for a
     // moment has gone by then); on a busy machine the looks are all it costs.
-    constexpr int kLooks = 32;
-    constexpr int kBuffersBetweenLooks = 1;  // a look costs what some 3,000 numbers do
+    constexpr int kLooks = 32;  // one before each buffer; a look costs what some 3,000 numbers do
     int looksLeft = FileTakesSecondWriter() ? kLooks : 0;
-    for (int buffers = 0; tally.index < count; ++buffers) {
-        if (looksLeft > 0 && buffers % kBuffersBetweenLooks == 0) {
+    while (tally.index < count) {
+        if (looksLeft > 0) {
             --looksLeft;
             if (count - tally.index <= LinesPerBlock(mode)) {
                 looksLeft = 0;  // too short a rest to share

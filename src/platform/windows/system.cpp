@@ -457,8 +457,7 @@ std::int32_t CalendarSecondsNow() {
     constexpr std::uint64_t kUnixEpoch = 116'444'736'000'000'000;  // 1970 in 100 ns since 1601
     FILETIME now;
     ::GetSystemTimeAsFileTime(&now);
-    const std::uint64_t ticks =
-        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    const auto ticks = static_cast<std::uint64_t>(Ticks(now));
     return static_cast<std::int32_t>(static_cast<std::uint32_t>((ticks - kUnixEpoch) / 10'000'000));
 }
 
