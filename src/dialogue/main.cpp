@@ -13,6 +13,6 @@ int main(int argc, char** argv) {
     const int status = line.action == lotrix::CommandAction::dialogue
                            ? lotrix::RunDialogue()
                            : lotrix::RunCommandLine(line);
-    lotrix::ConsoleFlush();
-    return status;
+    // --verify says trouble with 2, as cmp does; anything else with 1.
+    return lotrix::ConsoleClose(status, line.action == lotrix::CommandAction::verify ? 2 : 1);
 }

@@ -16,8 +16,13 @@ namespace {
 constexpr std::size_t kOutputBlock = 4096;
 std::array<char, kOutputBlock> g_outBuffer;
 std::size_t g_outUsed = 0;
-int g_outImmediate = -1;  // -1: not decided yet (asked of standard output on first use)
+int g_outImmediate = -1;   // -1: not decided yet (asked of standard output on first use)
+bool g_outFailed = false;  // a write failed: nothing more is written, and the end says so
 ConsoleSink g_sink = nullptr;
+
+void WriteStandardOutput(const char* data, std::size_t size) {
+    if (!g_outFailed) g_outFailed = system::WriteStandardOutput(data, size) != size;
+}
 
 bool OutputImmediate() {
     if (g_outImmediate < 0) g_outImmediate = system::StandardOutputIsInteractive() ? 1 : 0;
@@ -32,7 +37,7 @@ void WritePlatformText(std::string_view text) {
     }
     if (OutputImmediate()) {
         ConsoleFlush();
-        (void)system::WriteStandardOutput(text.data(), text.size());  // the dialogue goes on
+        WriteStandardOutput(text.data(), text.size());  // on a failure the dialogue goes on
         return;
     }
     while (!text.empty()) {
@@ -165,8 +170,17 @@ int TerminalColumns(ConsoleStream stream) {
 
 void ConsoleFlush() {
     if (g_outUsed == 0) return;
-    (void)system::WriteStandardOutput(g_outBuffer.data(), g_outUsed);
+    WriteStandardOutput(g_outBuffer.data(), g_outUsed);
     g_outUsed = 0;
+}
+
+int ConsoleClose(int status, int failureStatus) {
+    ConsoleFlush();
+    if (!g_outFailed) return status;
+    const char* reason = system::StandardOutputFailure();
+    if (reason == nullptr) return status;  // the reader has gone: nothing was lost on anyone
+    ErrorPrint("lotrix20: write error: %s\n", reason);
+    return std::max(status, failureStatus);
 }
 
 ReadOutcome ReadInteger(std::int32_t& target) {

@@ -34,6 +34,11 @@ void ClaimStandardStreams();
 void ConsoleWrite(std::string_view text);
 // Writes out what is still gathered; safe to call more than once.
 void ConsoleFlush();
+// At the program's end: what is still gathered written out, and every write to standard
+// output checked, as a filter's end is. A write that failed is said on standard error and
+// the status becomes at least `failureStatus`; one whose reader had gone (a closed pipe)
+// leaves the status as it is, quietly. After a failed write nothing more is written there.
+[[nodiscard]] int ConsoleClose(int status, int failureStatus);
 
 // Standard error, for the command line's messages: written at once, lines as the
 // platform ends them.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "platform/platform_lines.hpp"
 #include "platform/system.hpp"
@@ -31,8 +32,12 @@ std::size_t g_used = 0;
 
 // A write of the run's second thread failed (it is seen here when the run next looks).
 constinit std::atomic<int> g_secondFailed{0};
-WriterThread g_writerChoice = WriterThread::whenFree;
-int g_looks = 0;               // at the processors, this record
+// A write under way, by thread (the main one, the run's second); none begins once the
+// process is ending. Int-sized, as the stop flag: lock-free on every processor, so that a
+// signal's handler may use them.
+constexpr system::Thread kWriters[] = {system::Thread::main, system::Thread::second};
+constinit std::atomic<int> g_writing[std::size(kWriters)] = {0, 0};
+constinit std::atomic<int> g_halted{0};
 const char* g_name = nullptr;  // nullptr: standard output
 bool g_open = false;
 bool g_failed = false;
@@ -53,7 +58,6 @@ bool OpenAppend(const char* name) {
     g_used = 0;
     g_failed = false;
     g_secondFailed.store(0, std::memory_order_relaxed);  // no second thread runs between records
-    g_looks = 0;
     g_name = name;
     g_moves = 0;
     g_ownFailure = nullptr;
@@ -92,9 +96,21 @@ void PauseBeforeAskingAgain() {
 
 namespace {
 
+// One write of the results file, flagged as under way on `thread` so that an ending lets
+// it finish; none begins once the process is ending. The flag's store and the look at the
+// halt are sequentially consistent, as are the halt's: either the write sees the halt, or
+// the halt sees the write.
+std::size_t Append(system::Thread thread, const char* data, std::size_t size) {
+    std::atomic<int>& writing = g_writing[thread == kWriters[0] ? 0 : 1];
+    writing.store(1);
+    const std::size_t written = g_halted.load() ? 0 : system::AppendToResultsFile(data, size);
+    writing.store(0);
+    return written;
+}
+
 // Writes data[0..size), whole lines, in pieces no larger than the output takes whole, each
 // ending on a line end; how many bytes were written.
-std::size_t WriteInWholePieces(const char* data, std::size_t size) {
+std::size_t WriteInWholePieces(system::Thread thread, const char* data, std::size_t size) {
     const std::size_t limit = system::ResultsWholeWriteLimit();
     std::size_t written = 0;
     while (written < size) {
@@ -104,7 +120,7 @@ std::size_t WriteInWholePieces(const char* data, std::size_t size) {
             piece = WholeLines(data + written, limit);
             if (piece == 0) piece = size - written;
         }
-        const std::size_t done = system::AppendToResultsFile(data + written, piece);
+        const std::size_t done = Append(thread, data + written, piece);
         written += done;
         if (done != piece) break;
     }
@@ -113,8 +129,8 @@ std::size_t WriteInWholePieces(const char* data, std::size_t size) {
 
 // Writes whole lines; on a failure the file keeps whole lines only: the incomplete line's
 // bytes are taken back. False when a write failed.
-bool WriteWholeLines(const char* data, std::size_t size) {
-    const std::size_t written = WriteInWholePieces(data, size);
+bool WriteWholeLines(system::Thread thread, const char* data, std::size_t size) {
+    const std::size_t written = WriteInWholePieces(thread, data, size);
     if (written == size) return true;
     const std::size_t complete = WholeLines(data, written);
     if (written > complete)
@@ -139,7 +155,7 @@ bool WriteOut() {
     // and into a pipe, each piece is one a reader gets whole, however the process ends.
     const std::size_t whole = WholeLines(g_buffer, g_used);
     if (whole == 0) return true;
-    if (!WriteWholeLines(g_buffer, whole)) {
+    if (!WriteWholeLines(system::Thread::main, g_buffer, whole)) {
         g_failed = true;
         g_used = 0;
         return false;
@@ -159,29 +175,27 @@ bool FileFlush() {
     return WriteOut();
 }
 
-void UseWriterThread(WriterThread choice) {
-    g_writerChoice = choice;
+bool FileTakesSecondThread() {
+    return g_open && system::ResultsFileIsRegular();
 }
 
-bool FileTakesSecondWriter() {
-    return g_open && g_writerChoice != WriterThread::never && system::ResultsWriteBeside();
-}
-
-bool ProcessorFreeForSecondWriter() {
-    switch (g_writerChoice) {
-        case WriterThread::always:
-            return true;
-        case WriterThread::fromSecondLook:
-            return g_looks++ > 0;
-        default:
-            return system::ProcessorLooksFree();
-    }
-}
-
-bool FileWriteLinesInTurn(const char* data, std::size_t size) {
-    if (WriteWholeLines(data, size)) return true;
+bool FileWriteSecondThreadLines(const char* data, std::size_t size) {
+    if (WriteWholeLines(system::Thread::second, data, size)) return true;
     g_secondFailed.store(1, std::memory_order_release);
     return false;
+}
+
+void HaltResultsWrites() {
+    constexpr int kLongestWaitMs = 1000;  // a write of a buffer takes milliseconds
+    g_halted.store(1);
+    const system::Thread self = system::CurrentThread();
+    for (int waited = 0; waited < kLongestWaitMs; ++waited) {
+        bool underWay = false;
+        for (std::size_t writer = 0; writer < std::size(kWriters); ++writer)
+            underWay = underWay || (kWriters[writer] != self && g_writing[writer].load() != 0);
+        if (!underWay) return;
+        system::Pause(1);
+    }
 }
 
 const char* FileFailureReason() {

@@ -51,22 +51,21 @@ void ReleaseResultsFile();
 // keep the process under 4 MiB; its pages cost nothing until a record fills them.
 constexpr std::size_t kFileBuffer = 768 * 1024;
 
-// Into a regular file, a long run makes and writes its lines on two threads where a
-// processor is free for the second (the default); tests ask for always, never, or from the
-// second look at the processors on (the run then starts on one thread).
-enum class WriterThread { whenFree, always, never, fromSecondLook };
-void UseWriterThread(WriterThread choice);
-// Whether a second thread may write into the file beside this one: the file is one whose
-// writes nobody reads part-way (a regular file), and the system can start a thread and has
-// a processor for it.
-[[nodiscard]] bool FileTakesSecondWriter();
-// Whether that processor is free at this moment (always, when tests ask for the thread).
-[[nodiscard]] bool ProcessorFreeForSecondWriter();
-// Writes whole lines made on the second thread, from its own buffer, when the run gives it
-// its turn (the buffer here holds no line that should come first). A failure is taken back
-// to whole lines as on this thread, and FileFailed() says so once the run next looks;
-// false then.
-[[nodiscard]] bool FileWriteLinesInTurn(const char* data, std::size_t size);
+// Whether the run's second thread may write into the file beside this one: the file is one
+// whose writes nobody reads part-way (a regular file).
+[[nodiscard]] bool FileTakesSecondThread();
+// The second thread's one entry: whole lines it made, written from its own buffer in its
+// turn (the buffer here then holds no line that should come first). A failure is taken
+// back to whole lines as on the main thread, and FileFailed() says so once the run next
+// looks; false then.
+[[nodiscard]] bool FileWriteSecondThreadLines(const char* data, std::size_t size);
+
+// The process is about to end at once (a signal, a fault, the deadline of a held stop
+// request, a console's stop): no write begins from now, and a write under way on another
+// thread is let finish (up to a second), so that it leaves no torn line. A write on the
+// calling thread is one it interrupted and cannot finish: it is not waited for.
+// Async-signal-safe.
+void HaltResultsWrites();
 
 [[gnu::format(printf, 1, 2)]] void FilePrint(const char* format, ...);
 

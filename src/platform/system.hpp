@@ -1,6 +1,7 @@
-// What each platform provides beneath the console streams, the results file and the
-// clock: the mechanism only. The policy above it (the console's buffering, the reader of
-// entries, the results file's whole lines) is the same everywhere. One implementation per
+// What each platform provides beneath the console streams, the results file, the run's
+// second thread and the clock: the mechanism only. The policy above it (the console's
+// buffering, the reader of entries, the results file's whole lines, the wait for a write
+// under way when the process ends) is the same everywhere. One implementation per
 // platform, in posix/ and windows/; the build picks one.
 #pragma once
 
@@ -18,6 +19,9 @@ void ClaimStandardStreams();
 // How many bytes were written: all, or fewer when an error came first.
 std::size_t WriteStandardOutput(const char* data, std::size_t size);
 std::size_t WriteStandardError(const char* data, std::size_t size);
+// Why the last write to standard output that failed did so, in the system's words;
+// nullptr when its reader has gone (a closed pipe), which is no one's error.
+[[nodiscard]] const char* StandardOutputFailure();
 
 enum class Stream { output, error };
 // Is the stream a terminal that takes cursor movements (the ANSI sequences for erasing a
@@ -45,32 +49,48 @@ struct InputRead {
 // whose end keeps moving (another program is appending) as ending well.
 [[nodiscard]] bool ResultsFileEndsWithLineEnd(const char* name);
 // The largest write that a reader takes whole, or not at all, even if the process ends
-// while it waits: unlimited for a regular file (a torn line there is repaired by the next
-// record), PIPE_BUF's 4096 bytes for a pipe, a FIFO, a socket or a terminal.
+// while it waits: PIPE_BUF's 4096 bytes for a pipe, a FIFO, a socket or a terminal;
+// unlimited for a regular file (a torn line there is repaired by the next record) and for a
+// device that nobody reads (the null device).
 [[nodiscard]] std::size_t ResultsWholeWriteLimit();
-// How many bytes were appended: all, or fewer when an error came first.
+// How many bytes were appended: all, or fewer when an error came first. Either thread of a
+// run may append, never both at once.
 std::size_t AppendToResultsFile(const char* data, std::size_t size);
-// Whether the results file's writes can be made on a second thread, beside the making of
-// the numbers: a regular file, on a system that can start one, with two processors or more
-// that this program may use.
-[[nodiscard]] bool ResultsWriteBeside();
+// Is the results file a regular file, whose writes nobody reads part-way?
+[[nodiscard]] bool ResultsFileIsRegular();
+
+// The processors this program may use at once: those it may run on, fewer where a
+// container's processor quota grants less (rounded down). 1 where no second thread is
+// offered.
+[[nodiscard]] int ProcessorsForThisProgram();
 // Whether, at this moment, fewer threads are running than this program has processors
 // (itself among them): a second thread would have one to itself. A kernel thread that runs
 // for a moment makes a processor look busy, so it is worth asking again a little later.
 [[nodiscard]] bool ProcessorLooksFree();
-// Runs `work(argument)` on a second thread with every signal blocked there, so that the
-// signals stay the main thread's; false when no thread could be started. Join waits for
-// it to return.
-[[nodiscard]] bool StartWriterThread(void (*work)(void*), void* argument);
-void JoinWriterThread();
-// The process is about to end by a signal: no write of the second thread begins from now,
-// and the one under way (up to a second) is let finish, so that it leaves no torn line.
-// Async-signal-safe.
-void HaltWriterThread();
+
+// A run's second thread, mechanism only. Start runs `work(argument)` there (false when no
+// thread could be started); each thread keeps a processor of its own until the join. The
+// requests to stop stay the main thread's; a fault the second thread raises itself runs its
+// handler there.
+[[nodiscard]] bool StartSecondThread(void (*work)(void*), void* argument);
+void JoinSecondThread();
+enum class Thread { main, second, other };
+// The thread the caller runs on (`other`: a thread the system started, as a console's
+// control handler). Async-signal-safe.
+[[nodiscard]] Thread CurrentThread();
 // Waits while `word` holds `value` (it may return early: look again), and wakes whoever
 // waits on `word`: the turns of a run's two threads.
 void WaitWhile(const std::atomic<std::uint32_t>& word, std::uint32_t value);
 void WakeWaiter(std::atomic<std::uint32_t>& word);
+// Inside a spin: lets the processor's other hardware thread on, and saves power.
+inline void SpinPause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
+
 // Takes back the last `bytes` bytes that this program appended, if the file still ends
 // with them (never what another program appended since).
 void TakeBackFromResultsFile(const char* name, const char* data, std::size_t bytes);
@@ -87,7 +107,8 @@ enum class LockOutcome { taken, busy, moved };
 [[nodiscard]] LockOutcome TryLockResultsFile(const char* name);
 void UnlockResultsFile();
 
-// Waits a little while another run holds the lock; a signal may end the wait early.
+// Waits a little (while another run holds the lock, or another thread's write ends); a
+// signal may end the wait early. Async-signal-safe.
 void Pause(int milliseconds);
 
 // Removes what a regular results file holds, under the lock (pipes and devices are left).

@@ -75,7 +75,9 @@ void ReleaseStopRequests();
 // quietly, as filters end then: on Linux by SIGPIPE, on Windows with status 0.
 [[noreturn]] void EndForGoneReader();
 
-// Tests and the fuzzer run the dialogue as if there were no terminal.
-void TerminalDisable();
+// Tests and the fuzzer run the dialogue as if there were no terminal, and batch runs leave
+// the keys to whoever else uses it. `false`: the terminal is looked for again at its next use
+// (a test that has given its process one).
+void TerminalDisable(bool disabled = true);
 
 }  // namespace lotrix

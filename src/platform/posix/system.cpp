@@ -13,6 +13,8 @@
 #include <sys/syscall.h>
 #include <sys/vfs.h>
 #include <unistd.h>
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -20,6 +22,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <string_view>
+
+#include "platform/posix/fault_signals.hpp"
 
 namespace lotrix::system {
 namespace {
@@ -37,17 +43,15 @@ bool g_regular = false;
 bool g_preallocate = false;
 constexpr long kExt4Magic = 0xEF53;
 constexpr std::size_t kPreallocateFrom = 64 * 1024;
-pthread_t g_writer;
+bool g_secondRunning = false;
+bool g_pieces = false;  // the results go to a reader that takes writes as they come
+int g_outputErrno = 0;  // the last failed write to standard output
+pthread_t g_second;
+// The second thread's kernel id, while it runs: a fault's handler asks which thread it is on.
+constinit std::atomic<pid_t> g_secondId{0};
 // The processors the main thread may run on, while the run keeps it on one of them.
 cpu_set_t g_mainProcessors;
 bool g_mainKept = false;
-// Between a writer thread's writes a signal may end the process at once; in the middle of
-// one it would cut the write short at a page, mid-line. So an ending waits for the write
-// under way, and none begins after it. Int-sized, as the stop flag: lock-free on every
-// processor, so the signal handler may use them.
-constinit std::atomic<int> g_writerRunning{0};
-constinit std::atomic<int> g_writing{0};
-constinit std::atomic<int> g_halted{0};
 
 std::size_t WriteAll(int fd, const char* data, std::size_t size) {
     std::size_t written = 0;
@@ -84,7 +88,14 @@ bool StandardOutputIsInteractive() {
 }
 
 std::size_t WriteStandardOutput(const char* data, std::size_t size) {
-    return WriteAll(STDOUT_FILENO, data, size);
+    errno = 0;
+    const std::size_t written = WriteAll(STDOUT_FILENO, data, size);
+    if (written != size) g_outputErrno = errno != 0 ? errno : EIO;
+    return written;
+}
+
+const char* StandardOutputFailure() {
+    return g_outputErrno == EPIPE ? nullptr : std::strerror(g_outputErrno);
 }
 
 std::size_t WriteStandardError(const char* data, std::size_t size) {
@@ -137,6 +148,9 @@ bool OpenResultsFile(const char* name) {
         g_results = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
         g_resultsErrno = errno;
         g_regular = g_results >= 0 && IsRegular(g_results);
+        struct stat file {};
+        g_pieces = g_results >= 0 && ::fstat(g_results, &file) == 0 &&
+                   (S_ISFIFO(file.st_mode) || S_ISSOCK(file.st_mode) || ::isatty(g_results) != 0);
         return g_results >= 0;
     }
     // A regular file is opened for reading too, so that its last byte is read through the
@@ -162,6 +176,9 @@ bool OpenResultsFile(const char* name) {
     const int flags = ::fcntl(g_results, F_GETFL);
     if (flags >= 0) (void)::fcntl(g_results, F_SETFL, flags & ~O_NONBLOCK);
     g_regular = IsRegular(g_results);
+    struct stat file {};
+    g_pieces = ::fstat(g_results, &file) == 0 &&
+               (S_ISFIFO(file.st_mode) || S_ISSOCK(file.st_mode) || ::isatty(g_results) != 0);
     struct statfs system {};
     g_preallocate = g_regular && ::fstatfs(g_results, &system) == 0 && system.f_type == kExt4Magic;
     return true;
@@ -187,7 +204,7 @@ bool ResultsFileEndsWithLineEnd(const char* name) {
 }
 
 std::size_t ResultsWholeWriteLimit() {
-    return g_regular ? SIZE_MAX : PIPE_BUF;
+    return g_pieces ? PIPE_BUF : SIZE_MAX;
 }
 
 namespace {
@@ -209,14 +226,11 @@ std::size_t AppendNow(const char* data, std::size_t size) {
 }  // namespace
 
 std::size_t AppendToResultsFile(const char* data, std::size_t size) {
-    g_writing.store(1);
-    if (g_halted.load()) {
-        g_writing.store(0);
-        return 0;  // the process is ending
-    }
-    const std::size_t written = AppendNow(data, size);
-    g_writing.store(0);
-    return written;
+    return AppendNow(data, size);
+}
+
+bool ResultsFileIsRegular() {
+    return g_regular;
 }
 
 namespace {
@@ -227,29 +241,106 @@ int AllowedProcessors() {
     return ::sched_getaffinity(0, sizeof allowed, &allowed) == 0 ? CPU_COUNT(&allowed) : 1;
 }
 
+// A small file of the kernel's, as text; empty when it cannot be read.
+std::string_view ReadSmallFile(const char* name, char (&text)[256]) {
+    const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    return got > 0 ? std::string_view(text, static_cast<std::size_t>(got)) : std::string_view{};
+}
+
+// The whole processors a quota grants: `quota` microseconds of processor time per
+// `period`; INT_MAX without a quota.
+int Granted(long long quota, long long period) {
+    if (quota <= 0 || period <= 0) return INT_MAX;
+    return static_cast<int>(std::max(1LL, std::min<long long>(quota / period, INT_MAX)));
+}
+
+// The least quota from a control group up to its hierarchy's root (a container's quota is
+// often set on a group above the program's): cgroup v2's cpu.max ("max 100000" or
+// "200000 100000"), v1's cpu.cfs_quota_us over cpu.cfs_period_us.
+int LeastGrantedUpFrom(const std::string& root, std::string group, bool v2) {
+    char text[256];
+    int granted = INT_MAX;
+    for (;;) {
+        const std::string folder = root + group;
+        long long quota = -1;
+        long long period = 0;
+        const bool read =
+            v2 ? !ReadSmallFile((folder + "/cpu.max").c_str(), text).empty() &&
+                     std::sscanf(text, "%lld %lld", &quota, &period) == 2
+               : !ReadSmallFile((folder + "/cpu.cfs_quota_us").c_str(), text).empty() &&
+                     std::sscanf(text, "%lld", &quota) == 1 &&
+                     !ReadSmallFile((folder + "/cpu.cfs_period_us").c_str(), text).empty() &&
+                     std::sscanf(text, "%lld", &period) == 1;
+        if (read) granted = std::min(granted, Granted(quota, period));
+        if (group.empty()) return granted;
+        group.resize(group.rfind('/'));
+    }
+}
+
+// Does a list of control-group controllers ("cpu,cpuacct") hold the processor's?
+bool ListsProcessor(std::string_view controllers) {
+    for (;;) {
+        const std::size_t comma = controllers.find(',');
+        if (controllers.substr(0, comma) == "cpu") return true;
+        if (comma == std::string_view::npos) return false;
+        controllers.remove_prefix(comma + 1);
+    }
+}
+
+// The processors this program's control groups grant; INT_MAX where none sets a quota.
+int ProcessorsGranted() {
+    // A line per hierarchy, "id:controllers:/path": v2's is "0::/path"; v1's list of
+    // controllers holds "cpu".
+    char text[1024] = {};
+    const int fd = ::open("/proc/self/cgroup", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return INT_MAX;
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    int granted = INT_MAX;
+    std::string_view lines(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+    while (!lines.empty()) {
+        const std::string_view line = lines.substr(0, lines.find('\n'));
+        lines.remove_prefix(std::min(lines.size(), line.size() + 1));
+        const std::size_t first = line.find(':');
+        const std::size_t second = line.find(':', first + 1);
+        if (first == std::string_view::npos || second == std::string_view::npos) continue;
+        const std::string_view controllers = line.substr(first + 1, second - first - 1);
+        std::string group(line.substr(second + 1));
+        if (group == "/") group.clear();
+        if (controllers.empty()) {
+            granted = std::min(granted, LeastGrantedUpFrom("/sys/fs/cgroup", group, true));
+        } else if (ListsProcessor(controllers)) {
+            for (const char* root : {"/sys/fs/cgroup/cpu,cpuacct", "/sys/fs/cgroup/cpu"})
+                granted = std::min(granted, LeastGrantedUpFrom(root, group, false));
+        }
+    }
+    return granted;
+}
+
 }  // namespace
 
-bool ResultsWriteBeside() {
+int ProcessorsForThisProgram() {
 #if defined(__i386__)
-    // 32-bit x86 writes on the main thread: the emulator its build is tested under cannot
-    // start a thread, and a way of writing that no test runs is not shipped.
-    return false;
+    // 32-bit x86 makes and writes on the main thread: the emulator its build is tested under
+    // cannot start a thread, and a way of writing that no test runs is not shipped.
+    return 1;
 #endif
-    return g_regular && AllowedProcessors() >= 2;
+    return std::min(AllowedProcessors(), ProcessorsGranted());
 }
 
 bool ProcessorLooksFree() {
     // The threads running at this moment (the fourth field of /proc/loadavg, this one
     // among them) against the processors this program may run on.
-    char text[128] = {};
-    const int fd = ::open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const ssize_t got = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
+    char text[256];
     long running = 0;
-    return got > 0 && std::sscanf(text, "%*s %*s %*s %ld/", &running) == 1 &&
-           running < AllowedProcessors();
+    return !ReadSmallFile("/proc/loadavg", text).empty() &&
+           std::sscanf(text, "%*s %*s %*s %ld/", &running) == 1 && running < AllowedProcessors();
 }
+
+namespace {
 
 // The two threads on processors of their own: the scheduler may start the second beside the
 // first and, both always busy, leave them sharing one processor while another stays idle
@@ -269,50 +360,64 @@ void KeepApart(pthread_attr_t& second) {
         g_mainKept = ::pthread_setaffinity_np(::pthread_self(), sizeof mine, &mine) == 0;
 }
 
-bool StartWriterThread(void (*work)(void*), void* argument) {
-    sigset_t all, before;
-    ::sigfillset(&all);
-    ::pthread_sigmask(SIG_SETMASK, &all, &before);  // the new thread starts with this mask
-    struct Start {
-        void (*work)(void*);
-        void* argument;
-    };
-    static Start start;
-    start = {work, argument};
+struct SecondWork {
+    void (*work)(void*);
+    void* argument;
+};
+SecondWork g_secondWork{};
+// Room for a fault's handler on the second thread, as the main thread has (an alternate
+// stack is a thread's own).
+alignas(16) std::array<char, 64 * 1024> g_secondFaultStack;
+
+void* RunSecondThread(void*) {
+    stack_t faultStack{};
+    faultStack.ss_sp = g_secondFaultStack.data();
+    faultStack.ss_size = g_secondFaultStack.size();
+    (void)::sigaltstack(&faultStack, nullptr);
+    g_secondId.store(static_cast<pid_t>(::syscall(SYS_gettid)));
+    g_secondWork.work(g_secondWork.argument);
+    g_secondId.store(0);
+    faultStack.ss_flags = SS_DISABLE;
+    (void)::sigaltstack(&faultStack, nullptr);
+    return nullptr;
+}
+
+}  // namespace
+
+bool StartSecondThread(void (*work)(void*), void* argument) {
+    // Requests to stop are the main thread's, which holds the run's state: the second thread
+    // starts with them blocked. A fault is raised on the thread that makes it; blocked, the
+    // system would end the process without its handler, the terminal left as the run had it.
+    sigset_t blocked, before;
+    ::sigfillset(&blocked);
+    for (const int fault : kFaultSignals)
+        ::sigdelset(&blocked, fault);
+    ::pthread_sigmask(SIG_SETMASK, &blocked, &before);  // the new thread starts with this mask
+    g_secondWork = {work, argument};
     pthread_attr_t attributes;
     ::pthread_attr_init(&attributes);
     KeepApart(attributes);
-    const bool started = ::pthread_create(
-                             &g_writer, &attributes,
-                             [](void* s) -> void* {
-                                 const Start& what = *static_cast<Start*>(s);
-                                 what.work(what.argument);
-                                 return nullptr;
-                             },
-                             &start) == 0;
+    const bool started = ::pthread_create(&g_second, &attributes, RunSecondThread, nullptr) == 0;
     ::pthread_attr_destroy(&attributes);
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    g_writerRunning.store(started ? 1 : 0);
-    if (!started) JoinWriterThread();  // only gives the main thread its processors back
+    g_secondRunning = started;
+    if (!started) JoinSecondThread();  // only gives the main thread its processors back
     return started;
 }
 
-void JoinWriterThread() {
-    if (g_writerRunning.load()) ::pthread_join(g_writer, nullptr);
-    g_writerRunning.store(0);
+void JoinSecondThread() {
+    if (g_secondRunning) ::pthread_join(g_second, nullptr);
+    g_secondRunning = false;
     if (g_mainKept)
         (void)::pthread_setaffinity_np(::pthread_self(), sizeof g_mainProcessors,
                                        &g_mainProcessors);
     g_mainKept = false;
 }
 
-void HaltWriterThread() {
-    g_halted.store(1);
-    if (!g_writerRunning.load()) return;  // the writes, if any, are this thread's own
-    for (int waited = 0; waited < 1000 && g_writing.load(); ++waited) {
-        const timespec millisecond{0, 1'000'000};
-        ::nanosleep(&millisecond, nullptr);
-    }
+Thread CurrentThread() {
+    const auto self = static_cast<pid_t>(::syscall(SYS_gettid));
+    if (self == ::getpid()) return Thread::main;
+    return self == g_secondId.load() ? Thread::second : Thread::other;
 }
 
 // The kernel's futex on the atomic's own word (std::atomic's waiting would tie the

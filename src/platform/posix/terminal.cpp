@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -18,6 +19,8 @@
 
 #include "platform/keys.hpp"
 #include "platform/posix/escape_sequences.hpp"
+#include "platform/posix/fault_signals.hpp"
+#include "platform/results_file.hpp"
 #include "platform/system.hpp"
 
 namespace lotrix {
@@ -49,10 +52,6 @@ volatile std::sig_atomic_t g_holdStops = 0;
 volatile std::sig_atomic_t g_heldSignal = 0;
 int g_pendingCode = -1;  // second code of a two-code key
 int g_pendingByte = -1;  // a byte read ahead that begins the next key
-
-// Faults end the process at once, the terminal restored first: nothing that follows a
-// fault can be trusted to complete a record.
-constexpr std::array kFaultSignals{SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGSYS, SIGABRT, SIGTRAP};
 
 // Signals with a handler of their own, or whose default does not end the process, or that
 // must stay ignored: a closed pipe and a file-size limit fail the write instead.
@@ -203,12 +202,12 @@ void SetAsyncInput(bool on) {
 // The signal's default action, once the user's terminal mode is back. Async-signal-safe.
 [[noreturn]] void EndBySignal(int signal) {
     ApplyMode(kUserMode);
-    lotrix::system::HaltWriterThread();
+    HaltResultsWrites();
     ::signal(signal, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, signal);
-    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);  // a handler runs with its signal blocked
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);  // a handler runs with its signal blocked
     ::raise(signal);
     ::_exit(128 + signal);  // only if the default action did not end the process
 }
@@ -226,11 +225,14 @@ void OnStopSignal(int signal) {
     g_stopFlag.store(1, std::memory_order_relaxed);
 }
 
-// The record could not be completed in time (a write is blocked): the held stop request
-// ends the process now, with whatever whole lines were written. Without one, the alarm
-// came from outside (a timer), and is a stop request itself.
-void OnAlarm(int signal) {
-    if (g_heldSignal != 0) EndBySignal(g_heldSignal);
+// The program's own alarm: the record could not be completed in time (a write is
+// blocked), and the held stop request ends the process now, with whatever whole lines were
+// written. One sent by another process (kill, sigqueue, tgkill) is a stop request itself,
+// like any timer's.
+void OnAlarm(int signal, siginfo_t* info, void*) {
+    const bool fromOutside =
+        info->si_code == SI_USER || info->si_code == SI_QUEUE || info->si_code == SI_TKILL;
+    if (g_heldSignal != 0 && !fromOutside) EndBySignal(g_heldSignal);
     OnStopSignal(signal);
 }
 
@@ -244,7 +246,7 @@ void OnSuspend(int) {
     sigset_t suspend;
     sigemptyset(&suspend);
     sigaddset(&suspend, SIGTSTP);
-    ::sigprocmask(SIG_UNBLOCK, &suspend, nullptr);
+    ::pthread_sigmask(SIG_UNBLOCK, &suspend, nullptr);
     ::raise(SIGTSTP);  // the process stops here and goes on from here when continued
     Install(SIGTSTP, OnSuspend);
     // Back in the foreground (or never stopped: the system ignores a terminal stop for a
@@ -362,7 +364,11 @@ int ReadKey() {
 
 void InstallStopHandlers() {
     Install(SIGIO, OnInput);
-    Install(SIGALRM, OnAlarm);  // the held requests' deadline, which cannot be given up
+    struct sigaction alarm {};  // the held requests' deadline, which cannot be given up
+    alarm.sa_sigaction = OnAlarm;
+    sigemptyset(&alarm.sa_mask);
+    alarm.sa_flags = SA_RESTART | SA_SIGINFO;
+    ::sigaction(SIGALRM, &alarm, nullptr);
     for (int signal = 1; signal < NSIG; ++signal) {
         if (IsStopSignal(signal)) InstallUnlessIgnored(signal, OnStopSignal);
     }
@@ -382,7 +388,7 @@ void InstallStopHandlers() {
         sigaddset(&reliedOn, signal);
     for (const int signal : kFaultSignals)
         sigaddset(&reliedOn, signal);
-    ::sigprocmask(SIG_UNBLOCK, &reliedOn, nullptr);
+    ::pthread_sigmask(SIG_UNBLOCK, &reliedOn, nullptr);
     InstallUnlessIgnored(SIGTSTP, OnSuspend);
     Install(SIGCONT, OnContinue);
     // A closed pipe on standard output must not end the process before its record is whole,
@@ -431,9 +437,9 @@ void EndForGoneReader() {
     EndBySignal(SIGPIPE);  // ignored while the record was written, so a write could fail
 }
 
-void TerminalDisable() {
+void TerminalDisable(bool disabled) {
     if (g_tty >= 0) ::close(g_tty);
-    g_tty = kNoTerminal;
+    g_tty = disabled ? kNoTerminal : kNotOpened;
     g_pendingCode = -1;
     g_pendingByte = -1;
 }

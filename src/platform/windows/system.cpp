@@ -15,10 +15,7 @@ HANDLE g_results = INVALID_HANDLE_VALUE;
 bool g_readable = false;               // the results handle may read too
 HANDLE g_lock = INVALID_HANDLE_VALUE;  // a handle of its own: the results one may only append
 DWORD g_resultsError = 0;
-// A write of the results file under way, on either thread; none begins once the process is
-// ending.
-constinit std::atomic<int> g_writing{0};
-constinit std::atomic<int> g_halted{0};
+DWORD g_outputError = 0;  // the last failed write to standard output
 
 // Windows's byte-range locks are mandatory, so the lock is on one byte far past any end a
 // results file reaches: readers and other programs' appends never meet it.
@@ -105,7 +102,14 @@ bool StandardOutputIsInteractive() {
 }
 
 std::size_t WriteStandardOutput(const char* data, std::size_t size) {
-    return WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), data, size);
+    const std::size_t written = WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), data, size);
+    if (written != size) g_outputError = ::GetLastError();
+    return written;
+}
+
+const char* StandardOutputFailure() {
+    if (g_outputError == ERROR_BROKEN_PIPE || g_outputError == ERROR_NO_DATA) return nullptr;
+    return SystemWords(g_outputError);
 }
 
 std::size_t WriteStandardError(const char* data, std::size_t size) {
@@ -188,7 +192,9 @@ bool ResultsFileEndsWithLineEnd(const char* name) {
 }
 
 std::size_t ResultsWholeWriteLimit() {
-    return ::GetFileType(g_results) == FILE_TYPE_DISK ? SIZE_MAX : 4096;
+    const DWORD type = ::GetFileType(g_results);
+    return type == FILE_TYPE_PIPE || (type == FILE_TYPE_CHAR && IsConsole(g_results)) ? 4096
+                                                                                      : SIZE_MAX;
 }
 
 std::size_t AppendToResultsFile(const char* data, std::size_t size) {
@@ -199,20 +205,21 @@ std::size_t AppendToResultsFile(const char* data, std::size_t size) {
         LARGE_INTEGER none{};
         (void)::SetFilePointerEx(g_results, none, nullptr, FILE_END);
     }
-    g_writing.store(1);
-    if (g_halted.load()) {
-        g_writing.store(0);
-        return 0;  // the process is ending
-    }
     const std::size_t written = WriteAll(g_results, data, size);
     g_resultsError = ::GetLastError();
-    g_writing.store(0);
     return written;
+}
+
+bool ResultsFileIsRegular() {
+    return ::GetFileType(g_results) == FILE_TYPE_DISK;
 }
 
 namespace {
 
-HANDLE g_second = nullptr;     // the run's second thread, while it runs
+HANDLE g_second = nullptr;  // the run's second thread, while it runs
+// The threads' identities, for a handler that asks which thread it runs on.
+const DWORD g_mainId = ::GetCurrentThreadId();  // the program starts on its main thread
+std::atomic<DWORD> g_secondId{0};
 HANDLE g_turnEvent = nullptr;  // set at each turn passed; one thread waits on it at a time
 DWORD_PTR g_mainProcessors = 0;
 bool g_mainKept = false;
@@ -272,8 +279,8 @@ bool g_looksFree = false;
 
 }  // namespace
 
-bool ResultsWriteBeside() {
-    return ::GetFileType(g_results) == FILE_TYPE_DISK && CountOf(AllowedProcessors()) >= 2;
+int ProcessorsForThisProgram() {
+    return CountOf(AllowedProcessors());
 }
 
 // Windows counts no threads running at this moment, so the look is over the time since the
@@ -297,12 +304,14 @@ bool ProcessorLooksFree() {
     return g_looksFree;
 }
 
-bool StartWriterThread(void (*work)(void*), void* argument) {
+bool StartSecondThread(void (*work)(void*), void* argument) {
     if (g_turnEvent == nullptr) g_turnEvent = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (g_turnEvent == nullptr) return false;
     g_secondWork = {work, argument};
-    g_second = ::CreateThread(nullptr, 0, RunSecondThread, nullptr, CREATE_SUSPENDED, nullptr);
+    DWORD id = 0;
+    g_second = ::CreateThread(nullptr, 0, RunSecondThread, nullptr, CREATE_SUSPENDED, &id);
     if (g_second == nullptr) return false;
+    g_secondId.store(id);
     // Each thread keeps a processor of its own until the join (two threads that are always
     // busy may otherwise be left sharing one while another idles).
     const DWORD_PTR allowed = AllowedProcessors();
@@ -317,21 +326,21 @@ bool StartWriterThread(void (*work)(void*), void* argument) {
     return true;
 }
 
-void JoinWriterThread() {
+void JoinSecondThread() {
     if (g_second != nullptr) {
         ::WaitForSingleObject(g_second, INFINITE);
         ::CloseHandle(g_second);
         g_second = nullptr;
+        g_secondId.store(0);
     }
     if (g_mainKept) (void)::SetThreadAffinityMask(::GetCurrentThread(), g_mainProcessors);
     g_mainKept = false;
 }
 
-void HaltWriterThread() {
-    g_halted.store(1);
-    if (g_second == nullptr) return;  // the writes, if any, are the main thread's own
-    for (int waited = 0; waited < 1000 && g_writing.load(); ++waited)
-        ::Sleep(1);
+Thread CurrentThread() {
+    const DWORD self = ::GetCurrentThreadId();
+    if (self == g_mainId) return Thread::main;
+    return self == g_secondId.load() ? Thread::second : Thread::other;
 }
 
 void WaitWhile(const std::atomic<std::uint32_t>& word, std::uint32_t value) {

@@ -16,7 +16,7 @@
 
 #include <array>
 
-#include "platform/system.hpp"
+#include "platform/results_file.hpp"
 #include "platform/windows/console_keys.hpp"
 
 namespace lotrix {
@@ -81,9 +81,10 @@ BOOL WINAPI OnControl(DWORD event) {
 }
 
 // A fault ends the process as the system ends it, but never with the console left in the
-// single-key read's mode.
+// single-key read's mode, nor a line cut by the other thread's write.
 LONG WINAPI OnFault(EXCEPTION_POINTERS*) {
     RestoreUserMode();
+    HaltResultsWrites();
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -218,7 +219,7 @@ void ReleaseStopRequests() {
 
 void EndByStopRequest(StopRequest) {
     RestoreUserMode();
-    system::HaltWriterThread();
+    HaltResultsWrites();  // from the control handler's thread, both threads' writes are others'
     ::ExitProcess(kStoppedExitCode);
 }
 
@@ -227,8 +228,8 @@ void EndForGoneReader() {
     ::ExitProcess(0);
 }
 
-void TerminalDisable() {
-    g_keyboard.store(INVALID_HANDLE_VALUE);
+void TerminalDisable(bool disabled) {
+    g_keyboard.store(disabled ? INVALID_HANDLE_VALUE : nullptr);
     g_pendingCode = -1;
 }
 
