@@ -227,6 +227,21 @@ TEST_F(CommandLine, AnOutputThatCannotBeWrittenIsSaidWithTheSystemsReason) {
               "lotrix20: cannot open '" + longPath + "': No such file or directory\n");
 }
 
+// Every write to standard output is checked, as a filter's are: one that fails is said and
+// fails the command (--verify with 2, its status for trouble); a reader that has gone is
+// no one's error (AReaderThatStopsEarlyEndsItQuietly).
+TEST_F(CommandLine, AStandardOutputThatCannotBeWrittenFailsTheCommand) {
+    ASSERT_TRUE(Exited(RunCommand({"-c", "3", "-n", "5", "-s", "1", "-o", "f.txt"}).status, 0));
+    const std::pair<Arguments, int> commands[] = {
+        {{"--help"}, 1}, {{"--version"}, 1}, {{"--verify", "f.txt"}, 2}};
+    for (const auto& [arguments, status] : commands) {
+        const DetachedRun run = RunCommand(
+            arguments, "", 20s, [] { ::dup2(::open("/dev/full", O_WRONLY), STDOUT_FILENO); });
+        EXPECT_TRUE(Exited(run.status, status)) << arguments[0];
+        EXPECT_EQ(run.errors, "lotrix20: write error: No space left on device\n") << arguments[0];
+    }
+}
+
 // A standard output inherited in non-blocking mode: every line still reaches the reader.
 TEST_F(CommandLine, ANonBlockingStandardOutputGetsEveryLine) {
     const DetachedRun run = RunCommand(
