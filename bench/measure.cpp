@@ -243,8 +243,9 @@ int main(int argc, char** argv) {
             c.run = [run = c.run] {
                 const pid_t busy = ::fork();
                 if (busy == 0) {
-                    for (volatile unsigned spin = 0;; spin = spin + 1) {
-                    }
+                    volatile unsigned spin = 0;
+                    for (;;)
+                        spin = spin + 1;
                 }
                 const Sample sample = run();
                 ::kill(busy, SIGKILL);

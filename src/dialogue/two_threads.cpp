@@ -151,10 +151,7 @@ bool MakeEvenShare(std::int64_t share, std::int32_t lines, std::int32_t before) 
         stopped = KeyOrStopRequest();  // one that came during the write
         g_run.ended = !written;
     }
-    if (stopped) {
-        g_run.ended = true;
-        g_run.secondStop.store(1, std::memory_order_relaxed);
-    }
+    if (stopped) g_run.ended = true;
     const bool goesOn = !g_run.ended;
     const std::int32_t written = g_run.written;
     PassTurn(static_cast<std::uint32_t>(share));
@@ -184,7 +181,7 @@ bool RunOnTwoThreads(const ModeEntry& mode, const RunSettings& settings, std::in
         const std::int32_t lines = LinesInShare(share);
         if (lines == 0) break;
         if (!MakeEvenShare(share, lines, tally.index)) {
-            // The second thread's share under way is not wanted.
+            // The second thread's share under way is not wanted: it ends at once.
             g_run.secondStop.store(1, std::memory_order_relaxed);
             break;
         }

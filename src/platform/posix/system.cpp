@@ -22,7 +22,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <string>
 #include <string_view>
 
 #include "platform/posix/fault_signals.hpp"
@@ -138,6 +137,15 @@ bool IsRegular(int fd) {
     return ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode);
 }
 
+// What the opened results file is: a regular file, or a reader that takes writes as they
+// come (a pipe, a FIFO, a socket, a terminal).
+void NoteResultsKind() {
+    struct stat file {};
+    const bool known = g_results >= 0 && ::fstat(g_results, &file) == 0;
+    g_regular = known && S_ISREG(file.st_mode);
+    g_pieces = known && (S_ISFIFO(file.st_mode) || S_ISSOCK(file.st_mode) || ::isatty(g_results));
+}
+
 }  // namespace
 
 bool OpenResultsFile(const char* name) {
@@ -147,10 +155,7 @@ bool OpenResultsFile(const char* name) {
     if (name == nullptr) {
         g_results = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
         g_resultsErrno = errno;
-        g_regular = g_results >= 0 && IsRegular(g_results);
-        struct stat file {};
-        g_pieces = g_results >= 0 && ::fstat(g_results, &file) == 0 &&
-                   (S_ISFIFO(file.st_mode) || S_ISSOCK(file.st_mode) || ::isatty(g_results) != 0);
+        NoteResultsKind();
         return g_results >= 0;
     }
     // A regular file is opened for reading too, so that its last byte is read through the
@@ -175,10 +180,7 @@ bool OpenResultsFile(const char* name) {
     if (g_results < 0) return false;
     const int flags = ::fcntl(g_results, F_GETFL);
     if (flags >= 0) (void)::fcntl(g_results, F_SETFL, flags & ~O_NONBLOCK);
-    g_regular = IsRegular(g_results);
-    struct stat file {};
-    g_pieces = ::fstat(g_results, &file) == 0 &&
-               (S_ISFIFO(file.st_mode) || S_ISSOCK(file.st_mode) || ::isatty(g_results) != 0);
+    NoteResultsKind();
     struct statfs system {};
     g_preallocate = g_regular && ::fstatfs(g_results, &system) == 0 && system.f_type == kExt4Magic;
     return true;
@@ -207,9 +209,7 @@ std::size_t ResultsWholeWriteLimit() {
     return g_pieces ? PIPE_BUF : SIZE_MAX;
 }
 
-namespace {
-
-std::size_t AppendNow(const char* data, std::size_t size) {
+std::size_t AppendToResultsFile(const char* data, std::size_t size) {
     if (g_preallocate && size >= kPreallocateFrom) {
         const off_t end = ::lseek(g_results, 0, SEEK_END);
         if (end >= 0 &&
@@ -221,12 +221,6 @@ std::size_t AppendNow(const char* data, std::size_t size) {
     const std::size_t written = WriteAll(g_results, data, size);
     g_resultsErrno = errno != 0 ? errno : EIO;
     return written;
-}
-
-}  // namespace
-
-std::size_t AppendToResultsFile(const char* data, std::size_t size) {
-    return AppendNow(data, size);
 }
 
 bool ResultsFileIsRegular() {
@@ -242,12 +236,15 @@ int AllowedProcessors() {
 }
 
 // A small file of the kernel's, as text; empty when it cannot be read.
-std::string_view ReadSmallFile(const char* name, char (&text)[256]) {
+template <std::size_t kRoom>
+std::string_view ReadSmallFile(const char* name, char (&text)[kRoom]) {
     const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {};
     const ssize_t got = ::read(fd, text, sizeof text - 1);
     ::close(fd);
-    return got > 0 ? std::string_view(text, static_cast<std::size_t>(got)) : std::string_view{};
+    if (got <= 0) return {};
+    text[got] = '\0';
+    return {text, static_cast<std::size_t>(got)};
 }
 
 // The whole processors a quota grants: `quota` microseconds of processor time per
@@ -257,26 +254,41 @@ int Granted(long long quota, long long period) {
     return static_cast<int>(std::max(1LL, std::min<long long>(quota / period, INT_MAX)));
 }
 
+// The text before `end` (all of it when `end` is past it); string_view's own substr would
+// tie the program to the C++ runtime library for its exception.
+std::string_view Before(std::string_view text, std::size_t end) {
+    return {text.data(), std::min(end, text.size())};
+}
+
+// Reads the numbers a control group's file begins with (at most two); how many it read.
+int ReadGroupNumbers(const char* root, std::string_view group, const char* file,
+                     long long (&numbers)[2]) {
+    char name[PATH_MAX];
+    char text[256];
+    const int length = std::snprintf(name, sizeof name, "%s%.*s/%s", root,
+                                     static_cast<int>(group.size()), group.data(), file);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof name ||
+        ReadSmallFile(name, text).empty())
+        return 0;
+    return std::sscanf(text, "%lld %lld", &numbers[0], &numbers[1]);
+}
+
 // The least quota from a control group up to its hierarchy's root (a container's quota is
 // often set on a group above the program's): cgroup v2's cpu.max ("max 100000" or
 // "200000 100000"), v1's cpu.cfs_quota_us over cpu.cfs_period_us.
-int LeastGrantedUpFrom(const std::string& root, std::string group, bool v2) {
-    char text[256];
+int LeastGrantedUpFrom(const char* root, std::string_view group, bool v2) {
     int granted = INT_MAX;
     for (;;) {
-        const std::string folder = root + group;
-        long long quota = -1;
-        long long period = 0;
-        const bool read =
-            v2 ? !ReadSmallFile((folder + "/cpu.max").c_str(), text).empty() &&
-                     std::sscanf(text, "%lld %lld", &quota, &period) == 2
-               : !ReadSmallFile((folder + "/cpu.cfs_quota_us").c_str(), text).empty() &&
-                     std::sscanf(text, "%lld", &quota) == 1 &&
-                     !ReadSmallFile((folder + "/cpu.cfs_period_us").c_str(), text).empty() &&
-                     std::sscanf(text, "%lld", &period) == 1;
-        if (read) granted = std::min(granted, Granted(quota, period));
+        long long quota[2] = {};
+        long long period[2] = {};
+        if (v2 && ReadGroupNumbers(root, group, "cpu.max", quota) == 2) {
+            granted = std::min(granted, Granted(quota[0], quota[1]));
+        } else if (!v2 && ReadGroupNumbers(root, group, "cpu.cfs_quota_us", quota) >= 1 &&
+                   ReadGroupNumbers(root, group, "cpu.cfs_period_us", period) >= 1) {
+            granted = std::min(granted, Granted(quota[0], period[0]));
+        }
         if (group.empty()) return granted;
-        group.resize(group.rfind('/'));
+        group = Before(group, group.rfind('/'));
     }
 }
 
@@ -284,7 +296,7 @@ int LeastGrantedUpFrom(const std::string& root, std::string group, bool v2) {
 bool ListsProcessor(std::string_view controllers) {
     for (;;) {
         const std::size_t comma = controllers.find(',');
-        if (controllers.substr(0, comma) == "cpu") return true;
+        if (Before(controllers, comma) == "cpu") return true;
         if (comma == std::string_view::npos) return false;
         controllers.remove_prefix(comma + 1);
     }
@@ -294,22 +306,18 @@ bool ListsProcessor(std::string_view controllers) {
 int ProcessorsGranted() {
     // A line per hierarchy, "id:controllers:/path": v2's is "0::/path"; v1's list of
     // controllers holds "cpu".
-    char text[1024] = {};
-    const int fd = ::open("/proc/self/cgroup", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return INT_MAX;
-    const ssize_t got = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
+    char text[1024];
+    std::string_view lines = ReadSmallFile("/proc/self/cgroup", text);
     int granted = INT_MAX;
-    std::string_view lines(text, got > 0 ? static_cast<std::size_t>(got) : 0);
     while (!lines.empty()) {
-        const std::string_view line = lines.substr(0, lines.find('\n'));
+        const std::string_view line = Before(lines, lines.find('\n'));
         lines.remove_prefix(std::min(lines.size(), line.size() + 1));
         const std::size_t first = line.find(':');
         const std::size_t second = line.find(':', first + 1);
         if (first == std::string_view::npos || second == std::string_view::npos) continue;
-        const std::string_view controllers = line.substr(first + 1, second - first - 1);
-        std::string group(line.substr(second + 1));
-        if (group == "/") group.clear();
+        const std::string_view controllers(line.data() + first + 1, second - first - 1);
+        std::string_view group(line.data() + second + 1, line.size() - second - 1);
+        if (group == "/") group = {};
         if (controllers.empty()) {
             granted = std::min(granted, LeastGrantedUpFrom("/sys/fs/cgroup", group, true));
         } else if (ListsProcessor(controllers)) {
