@@ -4,8 +4,8 @@
 #include <array>
 #include <string>
 
-#include "dialogue/modes.hpp"
-#include "dialogue/settings.hpp"
+#include "record/modes.hpp"
+#include "record/settings.hpp"
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"
 #include "generators/fast_lines.hpp"

@@ -23,8 +23,8 @@
 #include <string>
 #include <thread>
 
-#include "dialogue/run.hpp"
-#include "dialogue/two_threads.hpp"
+#include "run/run.hpp"
+#include "run/two_threads.hpp"
 #include "dialogue_support.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/results_file.hpp"

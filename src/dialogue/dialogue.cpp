@@ -2,10 +2,10 @@
 
 #include <climits>
 
-#include "dialogue/modes.hpp"
-#include "dialogue/record.hpp"
-#include "dialogue/run.hpp"
-#include "dialogue/settings.hpp"
+#include "record/modes.hpp"
+#include "record/record.hpp"
+#include "run/run.hpp"
+#include "record/settings.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "dialogue/settings.hpp"
+#include "record/settings.hpp"
 #include "generators/fast_lines.hpp"
 #include "generators/rows.hpp"
 

@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "dialogue/settings.hpp"
+#include "record/settings.hpp"
 
 namespace lotrix {
 

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "dialogue/modes.hpp"
-#include "dialogue/settings.hpp"
+#include "record/modes.hpp"
+#include "record/settings.hpp"
 
 namespace lotrix {
 

@@ -4,7 +4,7 @@
 // messages go to standard error.
 #pragma once
 
-#include "dialogue/options.hpp"
+#include "program/options.hpp"
 
 namespace lotrix {
 

@@ -1,4 +1,4 @@
-#include "dialogue/verify.hpp"
+#include "verify/verify.hpp"
 
 #include <algorithm>
 #include <array>
@@ -9,9 +9,9 @@
 #include <limits>
 #include <string_view>
 
-#include "dialogue/modes.hpp"
-#include "dialogue/progress.hpp"
-#include "dialogue/run.hpp"
+#include "record/modes.hpp"
+#include "run/progress.hpp"
+#include "run/run.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "generators/rows.hpp"

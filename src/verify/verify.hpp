@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "dialogue/settings.hpp"
+#include "record/settings.hpp"
 
 namespace lotrix {
 

@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "dialogue/modes.hpp"
-#include "dialogue/progress.hpp"
-#include "dialogue/settings.hpp"
+#include "record/modes.hpp"
+#include "run/progress.hpp"
+#include "record/settings.hpp"
 
 namespace lotrix {
 

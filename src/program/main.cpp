@@ -1,8 +1,8 @@
 // The program's entry: without arguments the dialogue runs once; with them, the command
 // line says what to do.
-#include "dialogue/batch.hpp"
+#include "program/batch.hpp"
 #include "dialogue/dialogue.hpp"
-#include "dialogue/options.hpp"
+#include "program/options.hpp"
 #include "platform/console.hpp"
 #include "platform/terminal.hpp"
 

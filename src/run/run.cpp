@@ -1,10 +1,10 @@
-#include "dialogue/run.hpp"
+#include "run/run.hpp"
 
 #include <algorithm>
 
-#include "dialogue/record.hpp"
-#include "dialogue/run_stop.hpp"
-#include "dialogue/two_threads.hpp"
+#include "record/record.hpp"
+#include "run/run_stop.hpp"
+#include "run/two_threads.hpp"
 #include "generators/compat.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"

@@ -1,4 +1,4 @@
-#include "dialogue/options.hpp"
+#include "program/options.hpp"
 
 #include <getopt.h>
 
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "dialogue/modes.hpp"
+#include "record/modes.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 

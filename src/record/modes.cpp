@@ -1,4 +1,4 @@
-#include "dialogue/modes.hpp"
+#include "record/modes.hpp"
 
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"

@@ -1,4 +1,4 @@
-#include "dialogue/progress.hpp"
+#include "run/progress.hpp"
 
 #include <algorithm>
 #include <array>

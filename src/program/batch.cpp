@@ -1,9 +1,9 @@
-#include "dialogue/batch.hpp"
+#include "program/batch.hpp"
 
 #include <string_view>
 
-#include "dialogue/run.hpp"
-#include "dialogue/verify.hpp"
+#include "run/run.hpp"
+#include "verify/verify.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"

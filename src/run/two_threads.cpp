@@ -1,11 +1,11 @@
-#include "dialogue/two_threads.hpp"
+#include "run/two_threads.hpp"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 
-#include "dialogue/progress.hpp"
-#include "dialogue/run_stop.hpp"
+#include "run/progress.hpp"
+#include "run/run_stop.hpp"
 #include "generators/compat.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"

@@ -1,4 +1,4 @@
-#include "dialogue/record.hpp"
+#include "record/record.hpp"
 
 #include <array>
 #include <cstdio>
