@@ -38,7 +38,9 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 class Verify : public ::testing::Test {
   protected:
+    void TearDown() override { Close(session_); }
     TempDir dir_;
+    PtySession session_;
 };
 
 // Records of every choice, the widest and negative bounds, the stuck seed, a seed only the
@@ -56,6 +58,7 @@ TEST_F(Verify, EveryKindOfRecordIsGenuine) {
     WriteFile("f.txt", file);
     const DetachedRun run = RunCommand({"--verify", "f.txt"});
     EXPECT_TRUE(Exited(run.status, 0)) << run.output;
+    EXPECT_EQ(RunCommand({"--verify=f.txt"}).output, run.output);
     EXPECT_TRUE(EndsWith(run.output,
                          "line 235: choice 3, seed 9, 5 numbers: genuine\n"
                          "line 248: choice 2, seed 3, 4 numbers: genuine\n"
@@ -86,6 +89,19 @@ TEST_F(Verify, EachCorruptionIsFoundAtItsLine) {
         {[](auto& l) { l[1] = "torn" + l[1]; }, "lines 1-9: not part of any record"},
         {[](auto& l) { l.insert(l.begin() + 14, "a note\n"); }, "line 14: not part of any record"},
         {[](auto& l) { l[6].insert(12, "\r"); }, "altered at line 6"},
+        {[](auto& l) { l[6].insert(12, "\r"); }, "\\r\", it should hold"},  // the CR shown
+        // A run killed mid-line, then another's record on a line of its own.
+        {[](auto& l) { l[6].resize(7), l[6] += "\n", l.erase(l.begin() + 7, l.begin() + 14); },
+         "line 1: choice 3, seed 42, 2 numbers: incomplete: line 6 is torn\n"
+         "line 6: not part of any record\n"
+         "line 7: choice 4 from -3 to +2, seed 1, 5 numbers: genuine\n"},
+        // A line longer than any read is one line, in a record or in its header.
+        {[](auto& l) { l[6] = std::string(3'000'000, '7') + "\n"; },
+         "line 14: choice 4 from -3 to +2, seed 1, 5 numbers: genuine"},
+        {[](auto& l) { l[2] = std::string(3'000'000, 'x') + "\n"; },
+         "altered at line 2: it holds \"xxxx"},
+        {[](auto& l) { l[16] = "intervallo scelto: da 7 a 12\n"; },
+         "line 14: choice 4 with a header that cannot be read"},
         {[](auto& l) { l.resize(11); }, "incomplete: 1 empty lines after its summary"},
     };
     for (const auto& [edit, found] : cases) {
@@ -120,6 +136,38 @@ TEST_F(Verify, BareNumbersFromAnyPointOfTheSequence) {
     const DetachedRun missing = RunCommand({"--verify", "missing.txt"});
     EXPECT_TRUE(Exited(missing.status, 2));
     EXPECT_EQ(missing.errors, "lotrix20: missing.txt: No such file or directory\n");
+}
+
+// At a terminal, --progress is taken away before each verdict, never written over. The
+// clock goes a hundred times faster (faketime), so a check of a tenth of a second shows it.
+TEST_F(Verify, ProgressMakesWayForEachVerdict) {
+#ifndef LOTRIX_FAKETIME_LIBRARY
+    GTEST_SKIP() << "faketime is not installed (Debian: faketime), or this is a cross build";
+#else
+    WriteFile("f.txt", Record({"-c", "3", "-n", "3000000", "-s", "5"}) + "a note\n" +
+                           Record({"-c", "3", "-n", "3000000", "-s", "6"}));
+    session_ = StartUnderPty(std::nullopt,
+                             {.setup =
+                                  [] {
+                                      ::setenv("TERM", "xterm", 1);
+                                      ::setenv("LD_PRELOAD", LOTRIX_FAKETIME_LIBRARY, 1);
+                                      ::setenv("FAKETIME", "+0 x100", 1);
+                                      ::setenv("FAKETIME_DONT_FAKE_MONOTONIC", "0", 1);
+                                      ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+                                  },
+                              .arguments = {"--verify", "--progress", "f.txt"}});
+    ASSERT_TRUE(WaitForExit(session_, 20s));
+    EXPECT_NE(session_.screen.find("bytes checked"), std::string::npos) << "no progress shown";
+    for (const char* verdict :
+         {"line 1: choice 3", "line 3000009: not part", "line 3000010: choice 3"}) {
+        const std::size_t at = session_.screen.find(verdict);
+        ASSERT_NE(at, std::string::npos) << session_.screen;
+        EXPECT_TRUE(at == 0 || session_.screen[at - 1] == '\n' ||
+                    session_.screen.compare(at - 3, 3, "\x1b[K") == 0)
+            << "written onto the progress line: "
+            << session_.screen.substr(at > 80 ? at - 80 : 0, 160);
+    }
+#endif
 }
 
 }  // namespace

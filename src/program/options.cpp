@@ -69,7 +69,7 @@ constexpr option kOptions[] = {
     {"progress", no_argument, nullptr, kProgress},
     {"replace", no_argument, nullptr, kReplace},
     {"skip", required_argument, nullptr, kSkip},
-    {"verify", no_argument, nullptr, kVerify},
+    {"verify", optional_argument, nullptr, kVerify},  // --verify=FILE as well
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -136,7 +136,7 @@ CommandLine VerifyLine(CommandLine line, int argc, char** argv, bool hasChoice, 
                        bool hasLower, bool hasUpper, bool hasOutput) {
     const bool hasBounds = hasLower || hasUpper;
     line.action = CommandAction::verify;
-    if (::optind < argc) line.verified = argv[::optind++];
+    if (line.verified == nullptr && ::optind < argc) line.verified = argv[::optind++];
     if (::optind < argc) return Mistake("--verify checks one file, not also '%s'", argv[::optind]);
     if (hasCount || hasOutput || line.replace || line.numbersOnly ||
         line.settings.seedMode == kSeedFromClock) {
@@ -257,6 +257,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
                 break;
             case kVerify:
                 verify = true;
+                if (::optarg != nullptr) line.verified = ::optarg;
                 break;
             case kSkip:
                 if (!ReadCount64(value, line.skip)) {

@@ -1,14 +1,28 @@
-// The layout of a run's record in the results file, and the summary that the console
-// shows of it. A record: the seed line, the mode's header, one line per number, the
-// summary line and four empty lines that part it from the next run's record.
+// The lines of a run's record, each defined once, written and read back from the same
+// definition: the seed line, the row's header (with a chosen interval's line), and the
+// summary with the empty lines that part it from the next record. The number lines between
+// are the rows' (record/modes.hpp). Also the summary the console shows of a record.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "record/modes.hpp"
 #include "record/settings.hpp"
 
 namespace lotrix {
+
+// Each line of a record as printf writes it, without its line end; a reader takes a line
+// only as exactly these bytes for some values (a number in its one written form).
+inline constexpr const char* kSeedLineFormat = "seme = %d;  numeri da generare = %d";
+inline constexpr const char* kIntervalLineFormat = "intervallo scelto: da %+d a %+d";
+// The summary: up to a minute the time in seconds, from then on in minutes (there is no
+// hours form, so minutes may exceed 59) and seconds.
+inline constexpr const char* kSummaryFormat = "sono stati generati %d numeri casuali in %d secondi";
+inline constexpr const char* kLongSummaryFormat =
+    "sono stati generati %d numeri casuali in %d minuti %02d secondi";
+// Empty lines after the summary, before the next record.
+inline constexpr int kEmptyLinesAfterSummary = 4;
 
 void WriteSeedLine(std::int32_t seed, std::int32_t count);
 void WriteHeader(const ModeEntry& mode, std::int32_t lower, std::int32_t upper);
@@ -25,5 +39,20 @@ void ComputeElapsed(RunTally& tally);
 // The summary line and the empty lines that close the record, from the tally.
 void WriteSummary(const RunTally& tally);
 void PrintSummary(const RunTally& tally);
+
+// Reading back: each takes a line's text without its line end. Does the line begin as a
+// seed line or a summary does (whatever follows)?
+[[nodiscard]] bool BeginsLikeSeedLine(std::string_view text);
+[[nodiscard]] bool BeginsLikeSummary(std::string_view text);
+// A seed line as a run writes it; its count is at least 1.
+[[nodiscard]] bool ReadSeedLine(std::string_view text, std::int32_t& seed, std::int32_t& count);
+// The row whose header begins with this line; nullptr for none.
+[[nodiscard]] const ModeEntry* RowOfHeader(std::string_view text);
+// A chosen interval's line as a run writes it, for bounds a run accepts.
+[[nodiscard]] bool ReadIntervalLine(std::string_view text, std::int32_t& lower,
+                                    std::int32_t& upper);
+// A summary as a run writes it: in seconds up to a minute, from then on in minutes and
+// seconds. `count` is the numbers it says were written.
+[[nodiscard]] bool ReadSummary(std::string_view text, std::int32_t& count);
 
 }  // namespace lotrix

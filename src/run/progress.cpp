@@ -153,6 +153,13 @@ void KeepWaitingLineFitting() {
         ShowLine({g_waiting.data(), g_waitingLength});
 }
 
+void HideProgress() {
+    if (!g_shown || g_place != ProgressPlace::standardError) return;
+    ReturnToLineStart(TerminalColumns(StreamOf(g_place)));
+    Write("\x1b[K");
+    g_shown = false;
+}
+
 void EndProgress() {
     if (g_shown) {
         // Erase the line; below the prompt, go back up to where the prompt left the cursor:

@@ -26,6 +26,9 @@ void BeginProgress(ProgressPlace place, std::int64_t total,
 void NoteProgress(std::int64_t done);
 // Takes the progress line away, if one is shown.
 void EndProgress();
+// Takes the progress line away on standard error until the next NoteProgress shows it
+// again, so that a message can be written on its row (a check's verdicts).
+void HideProgress();
 
 // While another run holds the results file: a line that says so, where the progress line
 // goes, until EndProgress takes it away. `file` is named in batch mode's words.

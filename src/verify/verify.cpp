@@ -9,14 +9,15 @@
 #include <limits>
 #include <string_view>
 
-#include "record/modes.hpp"
-#include "run/progress.hpp"
-#include "run/run.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "generators/rows.hpp"
 #include "platform/checked_file.hpp"
 #include "platform/console.hpp"
+#include "record/modes.hpp"
+#include "record/record.hpp"
+#include "run/progress.hpp"
+#include "run/run.hpp"
 
 namespace lotrix {
 namespace {
@@ -24,10 +25,6 @@ namespace {
 constexpr int kStatusGenuine = 0;
 constexpr int kStatusNotGenuine = 1;
 constexpr int kStatusUnreadable = 2;
-
-constexpr std::string_view kSeedStart = "seme = ";
-constexpr std::string_view kSummaryStart = "sono stati generati ";
-constexpr int kEmptyLinesAfterSummary = 4;
 
 // The numbers a record should hold, made a chunk of whole lines at a time by the batch
 // makers a run uses, and compared with the file's bytes a chunk at a time.
@@ -131,17 +128,25 @@ std::int64_t TakeMatchingNumbers(Expected& expected) {
     return matched;
 }
 
+bool Ended(std::string_view line) {
+    return !line.empty() && line.back() == '\n';
+}
+
+// Takes the next line, `line`, whole however long it is (a line longer than kLongestLine
+// is peeked at in pieces), and counts it. `line` is not to be read afterwards.
 void TakeLine(std::string_view line) {
-    TakeChecked(line.size());
+    for (;;) {
+        const bool piece = !Ended(line) && line.size() >= kLongestLine;
+        TakeChecked(line.size());
+        if (!piece) break;
+        line = PeekCheckedLine();
+        if (line.empty()) break;
+    }
     ++g_line;
 }
 
 bool StartsWith(std::string_view text, std::string_view start) {
     return text.substr(0, start.size()) == start;
-}
-
-bool Ended(std::string_view line) {
-    return !line.empty() && line.back() == '\n';
 }
 
 std::string_view WithoutLineEnd(std::string_view line) {
@@ -157,35 +162,15 @@ std::string_view LineEndOf(std::string_view line) {
     return end == "\r\n" ? "\r\n" : end == "\n" ? "\n" : "";
 }
 
-// A signed decimal number in canonical form at the start of `text`: no leading zero, no
-// '+', in range; taken off `text`.
-bool TakeNumber(std::string_view& text, std::int64_t lowest, std::int64_t highest,
-                std::int64_t& value) {
-    std::size_t at = text.substr(0, 1) == "-" ? 1 : 0;
-    const std::size_t first = at;
-    std::int64_t magnitude = 0;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - first < 11) {
-        magnitude = magnitude * 10 + (text[at] - '0');
-        ++at;
+// A line shown in a verdict: without the record's line end, a carriage return left in it
+// (a line end other than the record's) shown as \r, at most 60 characters.
+void AppendShown(char*& out, const char* end, std::string_view line, std::string_view lineEnd) {
+    std::string_view text = line;
+    if (!lineEnd.empty() && text.ends_with(lineEnd)) {
+        text.remove_suffix(lineEnd.size());
+    } else if (Ended(text)) {
+        text.remove_suffix(1);
     }
-    if (at == first || (text[first] == '0' && at - first > 1)) return false;
-    value = first == 1 ? -magnitude : magnitude;
-    if (value < lowest || value > highest || (first == 1 && magnitude == 0)) return false;
-    text.remove_prefix(at);
-    return true;
-}
-
-bool TakeText(std::string_view& text, std::string_view expected) {
-    if (!StartsWith(text, expected)) return false;
-    text.remove_prefix(expected.size());
-    return true;
-}
-
-// A line shown in a verdict: without its line end, a carriage return left inside it
-// shown as \r, at most 60 characters.
-void AppendShown(char*& out, const char* end, std::string_view line) {
-    std::string_view text = WithoutLineEnd(line);
-    if (!Ended(line)) text = line;
     *out++ = '"';
     for (std::size_t i = 0; i < text.size() && i < 60 && out + 4 < end; ++i) {
         if (text[i] == '\r') {
@@ -209,6 +194,7 @@ std::int64_t g_strayFirst = 0, g_strayLast = 0;
 
 void EndStray() {
     if (g_strayFirst == 0) return;
+    HideProgress();
     if (g_strayFirst == g_strayLast) {
         ConsolePrint("line %lld: not part of any record\n", static_cast<long long>(g_strayFirst));
     } else {
@@ -229,6 +215,7 @@ struct Verdict {
     enum Kind { genuine, altered, incomplete } kind = genuine;
     std::array<char, 512> words{};
     std::int64_t summaryCount = -1;  // the count its summary gives, once read
+    bool headerUnread = false;       // its header names a choice, but its interval is unreadable
 };
 
 [[gnu::format(printf, 2, 3)]] void Say(Verdict& verdict, const char* format, ...) {
@@ -239,7 +226,7 @@ struct Verdict {
 }
 
 void Altered(Verdict& verdict, std::int64_t line, std::string_view holds,
-             std::string_view shouldHold) {
+             std::string_view shouldHold, std::string_view lineEnd) {
     verdict.kind = Verdict::altered;
     std::array<char, 400> text;
     char* out = text.data();
@@ -248,14 +235,14 @@ void Altered(Verdict& verdict, std::int64_t line, std::string_view holds,
     if (holds.empty()) {
         out += std::snprintf(out, 20, "nothing");
     } else {
-        AppendShown(out, end - 100, holds);
+        AppendShown(out, end - 100, holds, lineEnd);
     }
     out += std::snprintf(out, 20, ", it should hold ");
     if (StartsWith(shouldHold, "\"")) {
         const std::size_t size = std::min<std::size_t>(shouldHold.size(), 80);
         out = std::copy_n(shouldHold.data(), size, out);
     } else {
-        AppendShown(out, end - 4, shouldHold);
+        AppendShown(out, end - 4, shouldHold, lineEnd);
     }
     *out = '\0';
     Say(verdict, "%s", text.data());
@@ -271,40 +258,40 @@ std::string_view NextExpectedLine(Expected& expected, std::string_view instead) 
     return {expected.begin, static_cast<std::size_t>(end - expected.begin) + 1};
 }
 
-// Reads a summary line: its count, and whether it is one a run writes (in seconds up to a
-// minute, from then on in minutes and seconds).
-bool ReadSummary(std::string_view line, std::string_view lineEnd, std::int64_t& count) {
-    if (LineEndOf(line) != lineEnd) return false;
-    std::string_view text = WithoutLineEnd(line);
-    std::int64_t first = 0, second = 0;
-    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
-    if (!TakeText(text, kSummaryStart) || !TakeNumber(text, 0, kMax, count) ||
-        !TakeText(text, " numeri casuali in ") || !TakeNumber(text, kMin, kMax, first)) {
-        return false;
-    }
-    if (text == " secondi") return first < 60;
-    // "M minuti SS secondi": from a minute up, the seconds with two digits.
-    if (!TakeText(text, " minuti ") || text.size() != 10 || text.substr(2) != " secondi" ||
-        text[0] < '0' || text[0] > '5' || text[1] < '0' || text[1] > '9') {
-        return false;
-    }
-    second = (text[0] - '0') * 10 + (text[1] - '0');
-    return first >= 1 && first * 60 + second <= kMax;
+// A summary line as a run writes it, ending as the record's lines do: its count.
+bool ReadSummaryLine(std::string_view line, std::string_view lineEnd, std::int64_t& count) {
+    std::int32_t said = 0;
+    if (LineEndOf(line) != lineEnd || !ReadSummary(WithoutLineEnd(line), said)) return false;
+    count = said;
+    return true;
 }
 
 // Takes lines up to the next summary (taken, with its empty lines) or the next record's
 // seed line (left), after a record has been found altered.
 void SkipRestOfRecord(std::string_view lineEnd) {
     for (std::string_view line = PeekCheckedLine(); !line.empty(); line = PeekCheckedLine()) {
-        if (StartsWith(line, kSeedStart)) return;
+        if (BeginsLikeSeedLine(line)) return;
         TakeLine(line);
-        if (StartsWith(line, kSummaryStart)) {
+        if (BeginsLikeSummary(line)) {
             for (int i = 0; i < kEmptyLinesAfterSummary && PeekCheckedLine() == lineEnd; ++i)
                 TakeLine(lineEnd);
             return;
         }
     }
+}
+
+// Is `line` the first part of the line that should stand there, ended early, and followed
+// by a record's seed line?
+bool TornBeforeARecord(std::string_view line, std::string_view shouldHold) {
+    const std::string_view text = WithoutLineEnd(line);
+    if (!Ended(line) || text.empty() || text.size() >= WithoutLineEnd(shouldHold).size() ||
+        shouldHold.substr(0, text.size()) != text) {
+        return false;
+    }
+    const std::size_t size = line.size();
+    std::string_view next = PeekCheckedBytes(size + kLongestLine);
+    next.remove_prefix(std::min(size, next.size()));
+    return BeginsLikeSeedLine(next.substr(0, next.find('\n')));
 }
 
 // The numbers of a record (or of a bare file) from the file's next line on, then what
@@ -331,19 +318,18 @@ void CheckNumbers(Expected& expected, bool bare, Verdict& verdict, std::int64_t&
         TakeLine(line);
         return;
     }
-    if (!bare && StartsWith(line, kSeedStart)) {
+    if (!bare && BeginsLikeSeedLine(line)) {
         verdict.kind = Verdict::incomplete;
         Say(verdict, "incomplete: no summary before line %lld", static_cast<long long>(g_line));
         return;
     }
-    if (!bare && StartsWith(line, kSummaryStart)) {
+    if (!bare && BeginsLikeSummary(line)) {
         const std::int64_t summaryLine = g_line;
-        TakeLine(line);
         std::int64_t count = 0;
-        const bool readable = ReadSummary(line, expected.lineEnd, count);
+        const bool readable = ReadSummaryLine(line, expected.lineEnd, count);
         if (readable) verdict.summaryCount = count;
         if (!readable) {
-            Altered(verdict, summaryLine, line, "\"a summary a run writes\"");
+            Altered(verdict, summaryLine, line, "\"a summary a run writes\"", expected.lineEnd);
         } else if (count < held) {
             Say(verdict, "altered at line %lld: its summary says %lld numbers, it holds %lld",
                 static_cast<long long>(summaryLine), static_cast<long long>(count),
@@ -355,6 +341,7 @@ void CheckNumbers(Expected& expected, bool bare, Verdict& verdict, std::int64_t&
                 static_cast<long long>(summaryLine), static_cast<long long>(count),
                 static_cast<long long>(held));
         }
+        TakeLine(line);
         for (int i = 0; i < kEmptyLinesAfterSummary; ++i) {
             const std::string_view empty = PeekCheckedLine();
             if (empty == expected.lineEnd) {
@@ -367,16 +354,27 @@ void CheckNumbers(Expected& expected, bool bare, Verdict& verdict, std::int64_t&
         }
         return;
     }
-    const std::int64_t at = g_line;
-    Altered(verdict, at, line, NextExpectedLine(expected, instead));
+    const std::string_view shouldHold = NextExpectedLine(expected, instead);
+    if (!bare && TornBeforeARecord(line, shouldHold)) {
+        // A run killed mid-line, then another's record, which starts on a line of its own:
+        // the torn line ends this record, and stands in none (it is left for the caller).
+        verdict.kind = Verdict::incomplete;
+        Say(verdict, "incomplete: line %lld is torn", static_cast<long long>(g_line));
+        return;
+    }
+    Altered(verdict, g_line, line, shouldHold, expected.lineEnd);
     if (!bare) SkipRestOfRecord(expected.lineEnd);
 }
 
-// "choice 3", "choice 4 from -3 to +2", or, for a header that names none, "no known choice".
-std::array<char, 64> ChoiceWords(const RunSettings& settings) {
+// "choice 3", "choice 4 from -3 to +2", or, for a header that names none, "no known choice";
+// for an interval that cannot be read, "choice 4 with a header that cannot be read".
+std::array<char, 64> ChoiceWords(const RunSettings& settings, bool headerUnread = false) {
     std::array<char, 64> words{};
     if (settings.choice == 0) {
         std::snprintf(words.data(), words.size(), "no known choice");
+    } else if (headerUnread) {
+        std::snprintf(words.data(), words.size(), "choice %d with a header that cannot be read",
+                      settings.choice);
     } else if (settings.choice == 4) {
         std::snprintf(words.data(), words.size(), "choice 4 from %+d to %+d", settings.lower,
                       settings.upper);
@@ -404,59 +402,27 @@ void SayRecord(std::int64_t line, const RunSettings& settings, std::int64_t held
     const std::int64_t count = verdict.kind != Verdict::altered ? held
                                : verdict.summaryCount >= 0      ? verdict.summaryCount
                                                                 : settings.count;
+    HideProgress();
     ConsolePrint("line %lld: %s, seed %d, %lld numbers: %s\n", static_cast<long long>(line),
-                 ChoiceWords(settings).data(), settings.seed, static_cast<long long>(count),
-                 VerdictWords(verdict));
+                 ChoiceWords(settings, verdict.headerUnread).data(), settings.seed,
+                 static_cast<long long>(count), VerdictWords(verdict));
     Count(verdict);
 }
 
-// A seed line as a run writes it: "seme = S;  numeri da generare = N".
+// A seed line as a run writes it, whole (a torn one starts no record).
 bool ReadSeedLine(std::string_view line, RunSettings& settings) {
-    std::string_view text = WithoutLineEnd(line);
-    std::int64_t seed = 0, count = 0;
-    if (!Ended(line) || !TakeText(text, kSeedStart) ||
-        !TakeNumber(text, std::numeric_limits<std::int32_t>::min(),
-                    std::numeric_limits<std::int32_t>::max(), seed) ||
-        !TakeText(text, ";  numeri da generare = ") ||
-        !TakeNumber(text, 1, std::numeric_limits<std::int32_t>::max(), count) || !text.empty()) {
-        return false;
-    }
-    settings.seed = static_cast<std::int32_t>(seed);
-    settings.count = static_cast<std::int32_t>(count);
-    return true;
+    return Ended(line) && lotrix::ReadSeedLine(WithoutLineEnd(line), settings.seed, settings.count);
 }
 
-// The header's first line names the choice.
+// The header's first line names the choice; 0 for none.
 std::int32_t ChoiceOfHeader(std::string_view line, std::string_view lineEnd) {
-    if (LineEndOf(line) != lineEnd) return 0;
-    for (const ModeEntry& mode : kModes) {
-        const std::string_view header = mode.header;
-        if (header.substr(0, header.find('\n')) == WithoutLineEnd(line)) return mode.choice;
-    }
-    return 0;
+    const ModeEntry* row = LineEndOf(line) == lineEnd ? RowOfHeader(WithoutLineEnd(line)) : nullptr;
+    return row != nullptr ? row->choice : 0;
 }
 
 bool ReadInterval(std::string_view line, std::string_view lineEnd, RunSettings& settings) {
-    if (LineEndOf(line) != lineEnd) return false;
-    std::string_view text = WithoutLineEnd(line);
-    std::int64_t lower = 0, upper = 0;
-    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
-    // "%+d": the sign always written.
-    const auto takeSigned = [&](std::int64_t& value) {
-        if (text.empty() || (text[0] != '+' && text[0] != '-')) return false;
-        const bool plus = text[0] == '+';
-        if (plus) text.remove_prefix(1);
-        if (!TakeNumber(text, kMin, kMax, value)) return false;
-        return plus ? value >= 0 : value < 0;
-    };
-    if (!TakeText(text, "intervallo scelto: da ") || !takeSigned(lower) || !TakeText(text, " a ") ||
-        !takeSigned(upper) || !text.empty()) {
-        return false;
-    }
-    settings.lower = static_cast<std::int32_t>(lower);
-    settings.upper = static_cast<std::int32_t>(upper);
-    return lower < upper && IntervalWidth(settings.lower, settings.upper) <= kModulus;
+    return LineEndOf(line) == lineEnd &&
+           ReadIntervalLine(WithoutLineEnd(line), settings.lower, settings.upper);
 }
 
 // One record from its seed line on.
@@ -466,10 +432,11 @@ void CheckRecord(std::string_view seedLine, RunSettings settings) {
     TakeLine(seedLine);
     Verdict verdict;
     std::int64_t held = 0;
-    // Another whole line of the header follows; else the record ends inside it.
+    // Another whole line of the header follows (or one too long to be a header's, read
+    // as the header's line all the same); else the record ends inside it.
     const auto headerGoesOn = [&verdict] {
         const std::string_view line = PeekCheckedLine();
-        if (!line.empty() && Ended(line)) return true;
+        if (!line.empty() && (Ended(line) || line.size() >= kLongestLine)) return true;
         verdict.kind = Verdict::incomplete;
         Say(verdict, "incomplete: the file ends inside its header");
         if (!line.empty()) TakeLine(line);
@@ -479,7 +446,7 @@ void CheckRecord(std::string_view seedLine, RunSettings settings) {
     std::string_view line = PeekCheckedLine();
     settings.choice = ChoiceOfHeader(line, lineEnd);
     if (settings.choice == 0) {
-        Altered(verdict, g_line, line, "\"a choice's header\"");
+        Altered(verdict, g_line, line, "\"a choice's header\"", lineEnd);
         SkipRestOfRecord(lineEnd);
         return SayRecord(start, settings, held, verdict);
     }
@@ -488,7 +455,8 @@ void CheckRecord(std::string_view seedLine, RunSettings settings) {
         if (!headerGoesOn()) return SayRecord(start, settings, held, verdict);
         line = PeekCheckedLine();
         if (!ReadInterval(line, lineEnd, settings)) {
-            Altered(verdict, g_line, line, "\"the chosen interval\"");
+            verdict.headerUnread = true;
+            Altered(verdict, g_line, line, "\"the chosen interval\"", lineEnd);
             SkipRestOfRecord(lineEnd);
             return SayRecord(start, settings, held, verdict);
         }
@@ -497,7 +465,7 @@ void CheckRecord(std::string_view seedLine, RunSettings settings) {
     if (!headerGoesOn()) return SayRecord(start, settings, held, verdict);
     line = PeekCheckedLine();
     if (line != lineEnd) {
-        Altered(verdict, g_line, line, "\"an empty line\"");
+        Altered(verdict, g_line, line, "\"an empty line\"", lineEnd);
         SkipRestOfRecord(lineEnd);
         return SayRecord(start, settings, held, verdict);
     }
@@ -511,7 +479,7 @@ void CheckRecord(std::string_view seedLine, RunSettings settings) {
 void CheckRecords() {
     for (std::string_view line = PeekCheckedLine(); !line.empty(); line = PeekCheckedLine()) {
         RunSettings settings;
-        if (StartsWith(line, kSeedStart) && ReadSeedLine(line, settings)) {
+        if (BeginsLikeSeedLine(line) && ReadSeedLine(line, settings)) {
             EndStray();
             CheckRecord(line, settings);
             continue;
@@ -520,8 +488,7 @@ void CheckRecords() {
         // line outside a record is said. A line too long to be a record's comes in pieces.
         const bool empty = line == "\n" || line == "\r\n";
         if (!empty) NoteStray(g_line);
-        TakeChecked(line.size());
-        if (Ended(line) || line.size() < kLongestLine) ++g_line;
+        TakeLine(line);
         NoteTaken();
     }
     EndStray();
@@ -536,6 +503,7 @@ void CheckBare(const VerifyRequest& request) {
     Verdict verdict;
     std::int64_t held = 0;
     CheckNumbers(expected, true, verdict, held);
+    HideProgress();
     ConsolePrint("%s, seed %d, skip %llu: %lld numbers: %s\n", ChoiceWords(request.settings).data(),
                  request.settings.seed, static_cast<unsigned long long>(request.skip),
                  static_cast<long long>(held), VerdictWords(verdict));
