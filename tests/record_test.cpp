@@ -2,9 +2,15 @@
 // the whole dialogue in-process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "dialogue_support.hpp"
+#include "platform/results_file.hpp"
+#include "record/record.hpp"
 #include "texts.hpp"
 
 namespace lotrix::testing {
@@ -16,34 +22,7 @@ class Record : public ::testing::Test {
 };
 
 TEST_F(Record, EachChoiceWritesItsExactRecord) {
-    const std::pair<const char*, std::string> runs[] = {
-        {"1\n5\n1\n1\n", R"((interi tra 0 e 32.767)
-
-          41
-       18467
-        6334
-       26500
-       19169
-)"},
-        {"2\n5\n1\n1\n", R"((reali tra 0 e 1)
-
-       7.8263692590125011e-006
-       0.1315377881362231
-       0.75560532215514897
-       0.4586501318992397
-       0.53276723738404741
-)"},
-        {"4\n-3\n2\n5\n1\n1\n", R"((interi tra -2.147.483.648 e +2.147.483.647)
-intervallo scelto: da -3 a +2
-
-          -3
-          -3
-          +1
-          -1
-          +0
-)"},
-    };
-    for (const auto& [input, body] : runs) {
+    for (const auto& [input, body] : kGoldenRecords) {
         std::filesystem::remove("lotrix20.txt");
         EXPECT_EQ(RunDialogueWith(input).record,
                   SeedLine(1, 5) + body + SummaryStart(5) + "1 secondi\n\n\n\n\n")
@@ -82,6 +61,66 @@ TEST_F(Record, AnIntervalWiderThanTheScalingCanTellApartIsRefused) {
     const auto widest = RunDialogueWith("4\n-2147483648\n-2\n1\n1\n1\n");
     EXPECT_NE(widest.record.find("intervallo scelto: da -2147483648 a -2\n\n"), std::string::npos);
     EXPECT_NE(widest.record.find("\n -2147466841\n"), std::string::npos) << widest.record;
+}
+
+// Every kind of record line, written as a run writes it, reads back through the same
+// definitions to the values written; changed by a character, it reads no more.
+TEST_F(Record, EveryKindOfLineReadsBackAsItWasWritten) {
+    struct Case {
+        std::int32_t seed, count, lower, upper, written, elapsed;
+    };
+    const Case cases[] = {
+        {INT32_MIN, 1, -3, 2, 0, 1},
+        {-1, 7, INT32_MIN, -2, 5, 59},
+        {0, INT32_MAX, 1, 10, INT32_MAX, 60},
+        {INT32_MAX, 5, 0, INT32_MAX - 1, 7, 3661},
+        {42, 3, -9, 9, 3, -5},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove("lines.txt");
+        ASSERT_TRUE(OpenAppend("lines.txt"));
+        ASSERT_EQ(TakeResultsFile(), FileTurn::taken);
+        RunTally tally;
+        tally.written = c.written;
+        tally.start = 1000;
+        tally.end = 1000 + c.elapsed - 1;
+        ComputeElapsed(tally);
+        WriteSeedLine(c.seed, c.count);
+        WriteHeader(ModeFor(4), c.lower, c.upper);
+        WriteSummary(tally);
+        ASSERT_TRUE(FileFlush());
+        ReleaseResultsFile();
+        std::vector<std::string> lines;
+        std::istringstream file(FromPlatformLines(ReadFile("lines.txt")));
+        for (std::string line; std::getline(file, line);)
+            lines.push_back(line);
+        ASSERT_EQ(lines.size(), 9u) << "seed, header, interval, empty, summary, four empty";
+        std::int32_t seed = 0, count = 0, lower = 0, upper = 0, written = -1;
+        EXPECT_TRUE(BeginsLikeSeedLine(lines[0]) && ReadSeedLine(lines[0], seed, count));
+        EXPECT_EQ(RowOfHeader(lines[1]), &ModeFor(4));
+        EXPECT_TRUE(ReadIntervalLine(lines[2], lower, upper));
+        EXPECT_TRUE(BeginsLikeSummary(lines[4]) && ReadSummary(lines[4], written)) << lines[4];
+        EXPECT_EQ(std::tie(seed, count, lower, upper, written),
+                  std::tie(c.seed, c.count, c.lower, c.upper, c.written));
+        EXPECT_EQ(std::count(lines.begin() + 5, lines.end(), ""), kEmptyLinesAfterSummary);
+        // A changed character: a digit made a letter, a leading zero, a sign, a space.
+        for (std::string line : {lines[0], lines[2], lines[4]}) {
+            for (const auto& [from, to] : {std::pair{"= ", "= 0"},
+                                           {"da ", "da 0"},
+                                           {" in ", " in +"},
+                                           {"1", "l"},
+                                           {" ", "  "}}) {
+                const std::size_t at = line.find(from);
+                if (at == std::string::npos) continue;
+                std::string changed = line;
+                changed.replace(at, std::string_view(from).size(), to);
+                EXPECT_FALSE(ReadSeedLine(changed, seed, count) ||
+                             ReadIntervalLine(changed, lower, upper) ||
+                             ReadSummary(changed, written))
+                    << changed;
+            }
+        }
+    }
 }
 
 }  // namespace

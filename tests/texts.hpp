@@ -69,4 +69,47 @@ inline std::string SeedLine(long long seed, long long count) {
            "\n";
 }
 
+// Each choice's record for seed 1 and five numbers, up to its summary: the dialogue's
+// answers that make it, and the header and number lines after its seed line, as every build
+// writes them.
+struct GoldenRecord {
+    const char* entries;
+    std::string body;
+};
+inline const GoldenRecord kGoldenRecords[] = {
+    {"1\n5\n1\n1\n", R"((interi tra 0 e 32.767)
+
+          41
+       18467
+        6334
+       26500
+       19169
+)"},
+    {"2\n5\n1\n1\n", R"((reali tra 0 e 1)
+
+       7.8263692590125011e-006
+       0.1315377881362231
+       0.75560532215514897
+       0.4586501318992397
+       0.53276723738404741
+)"},
+    {"3\n5\n1\n1\n", R"((interi tra 0 e 2.147.483.647)
+
+       16807
+   282475249
+  1622650073
+   984943658
+  1144108930
+)"},
+    {"4\n-3\n2\n5\n1\n1\n", R"((interi tra -2.147.483.648 e +2.147.483.647)
+intervallo scelto: da -3 a +2
+
+          -3
+          -3
+          +1
+          -1
+          +0
+)"},
+};
+
 }  // namespace lotrix::testing

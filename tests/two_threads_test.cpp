@@ -23,11 +23,11 @@
 #include <string>
 #include <thread>
 
-#include "run/run.hpp"
-#include "run/two_threads.hpp"
 #include "dialogue_support.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/results_file.hpp"
+#include "run/run.hpp"
+#include "run/two_threads.hpp"
 #include "texts.hpp"
 
 namespace lotrix::testing {
