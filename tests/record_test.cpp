@@ -79,7 +79,7 @@ TEST_F(Record, EveryKindOfLineReadsBackAsItWasWritten) {
     for (const Case& c : cases) {
         std::filesystem::remove("lines.txt");
         ASSERT_TRUE(OpenAppend("lines.txt"));
-        ASSERT_EQ(TakeResultsFile(), FileTurn::taken);
+        ASSERT_EQ(FileTakeTurn(), FileTurn::taken);
         RunTally tally;
         tally.written = c.written;
         tally.start = 1000;
@@ -89,7 +89,7 @@ TEST_F(Record, EveryKindOfLineReadsBackAsItWasWritten) {
         WriteHeader(ModeFor(4), c.lower, c.upper);
         WriteSummary(tally);
         ASSERT_TRUE(FileFlush());
-        ReleaseResultsFile();
+        FileReleaseTurn();
         std::vector<std::string> lines;
         std::istringstream file(FromPlatformLines(ReadFile("lines.txt")));
         for (std::string line; std::getline(file, line);)

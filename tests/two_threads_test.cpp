@@ -33,7 +33,7 @@
 namespace lotrix::testing {
 namespace {
 
-// Each row over some eighteen blocks, the last one part-filled.
+// Each row over some eighteen shares, the last one part-filled.
 const std::string kEntries[] = {"1\n700001\n1\n1\n", "2\n350003\n1\n1\n", "3\n700001\n1\n1\n",
                                 "4\n-5\n70000\n700001\n1\n1\n"};
 const std::string& kChoiceThree = kEntries[2];
@@ -75,9 +75,9 @@ TEST_F(TwoThreadsTest, WritesTheSameRecordForEveryRowFromTheStartOrLater) {
             std::filesystem::remove("lotrix20.txt");
             UseProcessorCheck(check);
             g_looks = 0;
-            const DialogueOutcome beside = RunDialogueWith(entries);
-            EXPECT_EQ(beside.status, 0) << entries;
-            EXPECT_TRUE(beside.record == alone) << "the records differ: " << entries;
+            const DialogueOutcome twoThreads = RunDialogueWith(entries);
+            EXPECT_EQ(twoThreads.status, 0) << entries;
+            EXPECT_TRUE(twoThreads.record == alone) << "the records differ: " << entries;
 #if !defined(__i386__)  // 32-bit x86 makes every number on one thread
             EXPECT_GE(SecondThreadShares(), 4) << "the second thread wrote too little: " << entries;
 #endif
@@ -198,7 +198,7 @@ void RunFaultingOnTheSecondThread(int terminal) {
     settings.count = 10'000'000;
     settings.seed = 1;
     RunTally tally;
-    if (!OpenAppend("lotrix20.txt") || TakeResultsFile() != FileTurn::taken) std::_Exit(4);
+    if (!OpenAppend("lotrix20.txt") || FileTakeTurn() != FileTurn::taken) std::_Exit(4);
     BeginKeyPoll();
     termios polling{};
     ::tcgetattr(terminal, &polling);
@@ -287,14 +287,14 @@ TEST(Endings, AnAlarmFromOutsideIsNotTheDeadline) {
 std::atomic<int> g_flushing{0};
 
 void EndWhileTheMainThreadWrites() {
-    if (!OpenAppend("lotrix20.txt") || TakeResultsFile() != FileTurn::taken) std::_Exit(4);
+    if (!OpenAppend("lotrix20.txt") || FileTakeTurn() != FileTurn::taken) std::_Exit(4);
     std::uintmax_t sizeAtEnding = 0;
     std::thread ending([&sizeAtEnding] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         while (g_flushing.load() == 0) {
         }
         std::this_thread::sleep_for(std::chrono::microseconds(50));  // into the write
-        HaltResultsWrites();
+        FileHaltWrites();
         sizeAtEnding = std::filesystem::file_size("lotrix20.txt");
     });
     for (bool written = true; written;) {  // buffers of lines until no write begins

@@ -2,15 +2,15 @@
 
 #include <climits>
 
-#include "record/modes.hpp"
-#include "record/record.hpp"
-#include "run/run.hpp"
-#include "record/settings.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
 #include "platform/terminal.hpp"
+#include "record/modes.hpp"
+#include "record/record.hpp"
+#include "record/settings.hpp"
+#include "run/run.hpp"
 
 namespace lotrix {
 

@@ -1,5 +1,5 @@
 // The minimal-standard generator: s <- 16807 * s mod 2147483647, one state a thread (a
-// run's second thread makes its own blocks of the same sequence from its own state).
+// run's second thread makes its own shares of the same sequence from its own state).
 // Choices 2, 3 and 4 all draw from it, one step per number. Every 32-bit state steps as
 // Schrage's decomposition in wrapping 32-bit arithmetic defines it, so a negative clock
 // seed (after January 2038) or 2147483647 behaves exactly as recorded files expect.

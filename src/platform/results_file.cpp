@@ -65,7 +65,7 @@ bool OpenAppend(const char* name) {
     return g_open;
 }
 
-FileTurn TakeResultsFile(bool emptyFirst) {
+FileTurn FileTakeTurn(bool emptyFirst) {
     if (!g_open) return FileTurn::taken;
     for (;;) {
         const system::LockOutcome lock = system::TryLockResultsFile(g_name);
@@ -90,7 +90,7 @@ FileTurn TakeResultsFile(bool emptyFirst) {
     return FileTurn::taken;
 }
 
-void PauseBeforeAskingAgain() {
+void FilePauseBeforeAskingAgain() {
     system::Pause(kLockRetryMs);
 }
 
@@ -167,7 +167,7 @@ bool WriteOut() {
 
 }  // namespace
 
-void ReleaseResultsFile() {
+void FileReleaseTurn() {
     system::UnlockResultsFile();
 }
 
@@ -185,7 +185,7 @@ bool FileWriteSecondThreadLines(const char* data, std::size_t size) {
     return false;
 }
 
-void HaltResultsWrites() {
+void FileHaltWrites() {
     constexpr int kLongestWaitMs = 1000;  // a write of a buffer takes milliseconds
     g_halted.store(1);
     const system::Thread self = system::CurrentThread();

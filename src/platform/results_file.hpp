@@ -37,11 +37,11 @@ struct FileSpan {
 // `lost` when the name cannot be opened any more, or keeps changing (FileFailureReason
 // says which).
 enum class FileTurn { taken, busy, lost };
-[[nodiscard]] FileTurn TakeResultsFile(bool emptyFirst = false);
-// A short wait before asking TakeResultsFile again (a signal may cut it short).
-void PauseBeforeAskingAgain();
+[[nodiscard]] FileTurn FileTakeTurn(bool emptyFirst = false);
+// A short wait before asking FileTakeTurn again (a signal may cut it short).
+void FilePauseBeforeAskingAgain();
 // After the record's last FileFlush: the next run may write.
-void ReleaseResultsFile();
+void FileReleaseTurn();
 // The system's words for why the open or a write failed.
 [[nodiscard]] const char* FileFailureReason();
 
@@ -51,7 +51,7 @@ void ReleaseResultsFile();
 // keep the process under 4 MiB; its pages cost nothing until a record fills them.
 constexpr std::size_t kFileBuffer = 768 * 1024;
 
-// Whether the run's second thread may write into the file beside this one: the file is one
+// Whether the run's second thread may write into the file in turn with this one: the file is one
 // whose writes nobody reads part-way (a regular file).
 [[nodiscard]] bool FileTakesSecondThread();
 // The second thread's one entry: whole lines it made, written from its own buffer in its
@@ -65,7 +65,7 @@ constexpr std::size_t kFileBuffer = 768 * 1024;
 // thread is let finish (up to a second), so that it leaves no torn line. A write on the
 // calling thread is one it interrupted and cannot finish: it is not waited for.
 // Async-signal-safe.
-void HaltResultsWrites();
+void FileHaltWrites();
 
 [[gnu::format(printf, 1, 2)]] void FilePrint(const char* format, ...);
 

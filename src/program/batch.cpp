@@ -2,13 +2,13 @@
 
 #include <string_view>
 
-#include "run/run.hpp"
-#include "verify/verify.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
 #include "platform/results_file.hpp"
 #include "platform/terminal.hpp"
+#include "run/run.hpp"
+#include "verify/verify.hpp"
 
 namespace lotrix {
 namespace {

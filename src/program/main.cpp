@@ -1,10 +1,10 @@
 // The program's entry: without arguments the dialogue runs once; with them, the command
 // line says what to do.
-#include "program/batch.hpp"
 #include "dialogue/dialogue.hpp"
-#include "program/options.hpp"
 #include "platform/console.hpp"
 #include "platform/terminal.hpp"
+#include "program/batch.hpp"
+#include "program/options.hpp"
 
 int main(int argc, char** argv) {
     lotrix::ClaimStandardStreams();

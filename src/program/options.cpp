@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string_view>
 
-#include "record/modes.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
+#include "record/modes.hpp"
 
 namespace lotrix {
 

@@ -11,9 +11,9 @@
 
 #include <cstdint>
 
-#include "record/settings.hpp"
 #include "generators/fast_lines.hpp"
 #include "generators/rows.hpp"
+#include "record/settings.hpp"
 
 namespace lotrix {
 

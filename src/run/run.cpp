@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "record/record.hpp"
-#include "run/run_stop.hpp"
-#include "run/two_threads.hpp"
 #include "generators/compat.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/results_file.hpp"
 #include "platform/terminal.hpp"
+#include "record/record.hpp"
+#include "run/run_stop.hpp"
+#include "run/two_threads.hpp"
 
 namespace lotrix {
 namespace {
@@ -22,7 +22,7 @@ constexpr std::size_t kBatchReserve = kSpill + 256 * kLineRoom;
 // A key taken meanwhile stops this run before its first number; a stop request ends the
 // wait with nothing written (busy).
 FileTurn WaitForResultsFile(const RecordOptions& options, bool& stoppedByKey) {
-    FileTurn turn = TakeResultsFile(options.replace);
+    FileTurn turn = FileTakeTurn(options.replace);
     if (turn != FileTurn::busy) return turn;
     ShowWaitingForFile(options.keysStop ? ProgressPlace::belowPrompt : ProgressPlace::standardError,
                        options.path);
@@ -31,9 +31,9 @@ FileTurn WaitForResultsFile(const RecordOptions& options, bool& stoppedByKey) {
             (void)ReadKey();
             stoppedByKey = true;
         }
-        PauseBeforeAskingAgain();
+        FilePauseBeforeAskingAgain();
         KeepWaitingLineFitting();
-        turn = TakeResultsFile(options.replace);
+        turn = FileTakeTurn(options.replace);
     }
     EndProgress();
     return turn;
@@ -69,7 +69,7 @@ RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, R
     ComputeElapsed(tally);
     if (!options.numbersOnly) WriteSummary(tally);
     const bool whole = FileFlush();
-    ReleaseResultsFile();
+    FileReleaseTurn();
     return whole ? RecordOutcome::written : RecordOutcome::writeFailed;
 }
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 
 #include "record/modes.hpp"
-#include "run/progress.hpp"
 #include "record/settings.hpp"
+#include "run/progress.hpp"
 
 namespace lotrix {
 

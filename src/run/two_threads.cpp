@@ -4,14 +4,14 @@
 #include <array>
 #include <atomic>
 
-#include "run/progress.hpp"
-#include "run/run_stop.hpp"
 #include "generators/compat.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/results_file.hpp"
 #include "platform/system.hpp"
 #include "platform/terminal.hpp"
+#include "run/progress.hpp"
+#include "run/run_stop.hpp"
 
 namespace lotrix {
 namespace {

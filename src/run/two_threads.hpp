@@ -10,7 +10,7 @@
 // with the write under way. Either way the file holds the first numbers of the sequence, in
 // order, whichever thread made them, and the record counts exactly those. A process that
 // ends at once (a signal, a fault) lets the other thread's write under way finish
-// (HaltResultsWrites).
+// (FileHaltWrites).
 #pragma once
 
 #include <cstdint>

@@ -38,14 +38,14 @@ constexpr std::size_t kLongestSequence = 16;
 // if a write blocks (a pipe nobody reads), the process ends by it after this long instead.
 constexpr unsigned kHeldStopDeadlineSeconds = 1;
 
-enum Mode : int { kUserMode, kKeyPollMode, kRawMode };
+enum TerminalMode : int { kUserMode, kKeyPollMode, kRawMode };
 
 constexpr int kNotOpened = -2;
 constexpr int kNoTerminal = -1;
 
 // The handlers read the descriptor and the modes, so both are published before use.
 volatile std::sig_atomic_t g_tty = kNotOpened;
-termios g_modes[3];  // indexed by Mode; the user's is taken when the terminal is opened
+termios g_modes[3];  // indexed by TerminalMode; the user's is taken when the terminal is opened
 volatile std::sig_atomic_t g_mode = kUserMode;        // the mode in force
 volatile std::sig_atomic_t g_wantedMode = kUserMode;  // the mode the program wants now
 volatile std::sig_atomic_t g_holdStops = 0;
@@ -176,12 +176,12 @@ bool InForeground(int fd) {
 // The one place that changes the terminal's mode. Async-signal-safe, so the handlers use
 // it too. TCSANOW keeps the keys already typed. In the background nothing changes: the
 // wanted mode is entered when the job comes to the foreground (ApplyWantedMode).
-void ApplyMode(Mode mode) {
+void ApplyMode(TerminalMode mode) {
     if (g_tty < 0 || g_mode == mode || !InForeground(g_tty)) return;
     if (::tcsetattr(g_tty, TCSANOW, &g_modes[mode]) == 0) g_mode = mode;
 }
 
-void WantMode(Mode mode) {
+void WantMode(TerminalMode mode) {
     g_wantedMode = mode;
     ApplyMode(mode);
 }
@@ -189,7 +189,7 @@ void WantMode(Mode mode) {
 // After a continuation, or once the job is found in the foreground: the mode the program
 // wants at that moment (the run's, the single-key read's or the user's) comes back.
 void ApplyWantedMode() {
-    ApplyMode(static_cast<Mode>(g_wantedMode));
+    ApplyMode(static_cast<TerminalMode>(g_wantedMode));
 }
 
 void SetAsyncInput(bool on) {
@@ -202,7 +202,7 @@ void SetAsyncInput(bool on) {
 // The signal's default action, once the user's terminal mode is back. Async-signal-safe.
 [[noreturn]] void EndBySignal(int signal) {
     ApplyMode(kUserMode);
-    HaltResultsWrites();
+    FileHaltWrites();
     ::signal(signal, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);
@@ -347,7 +347,7 @@ int ReadKey() {
     }
     const int fd = Terminal();
     if (fd < 0) return keys::kEndOfInput;
-    const auto before = static_cast<Mode>(g_wantedMode);
+    const auto before = static_cast<TerminalMode>(g_wantedMode);
     WantMode(kRawMode);
     unsigned char byte = 0;
     int code = keys::kEndOfInput;

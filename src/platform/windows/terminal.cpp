@@ -84,7 +84,7 @@ BOOL WINAPI OnControl(DWORD event) {
 // single-key read's mode, nor a line cut by the other thread's write.
 LONG WINAPI OnFault(EXCEPTION_POINTERS*) {
     RestoreUserMode();
-    HaltResultsWrites();
+    FileHaltWrites();
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -219,7 +219,7 @@ void ReleaseStopRequests() {
 
 void EndByStopRequest(StopRequest) {
     RestoreUserMode();
-    HaltResultsWrites();  // from the control handler's thread, both threads' writes are others'
+    FileHaltWrites();  // from the control handler's thread, both threads' writes are others'
     ::ExitProcess(kStoppedExitCode);
 }
 
