@@ -1,3 +1,5 @@
+// The conversation: the banner and menu, the questions judged one by one, the run, the
+// summary and the closing wait.
 #include "dialogue/dialogue.hpp"
 
 #include <climits>

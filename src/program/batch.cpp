@@ -1,3 +1,5 @@
+// Batch mode: the record the dialogue would write, from the command line's settings, with
+// no question asked; and --verify, --help and --version.
 #include "program/batch.hpp"
 
 #include <string_view>

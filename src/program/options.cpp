@@ -1,3 +1,5 @@
+// The command line read into what the program is to do: the settings of a batch run, a
+// file to verify, help, the version, or a mistake to say.
 #include "program/options.hpp"
 
 #include <getopt.h>

@@ -1,3 +1,4 @@
+// The mode table: the four rows, each with its header and the makers of its number lines.
 #include "record/modes.hpp"
 
 #include "generators/compat.hpp"

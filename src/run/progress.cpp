@@ -1,3 +1,4 @@
+// A long run's (or a check's) progress on a line of its own at a terminal.
 #include "run/progress.hpp"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The run: one record written into the results file, its numbers made by the chosen row,
+// on one thread or (two_threads.cpp) two, its progress shown (progress.cpp).
 #include "run/run.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The run on two threads: the shares of a long run made and written in turn.
 #include "run/two_threads.hpp"
 
 #include <algorithm>

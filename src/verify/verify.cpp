@@ -1,3 +1,5 @@
+// --verify: each record of a results file read back and its numbers made again, compared
+// byte for byte.
 #include "verify/verify.hpp"
 
 #include <algorithm>
