@@ -4,14 +4,14 @@
 #include <array>
 #include <string>
 
-#include "record/modes.hpp"
-#include "record/settings.hpp"
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"
 #include "generators/fast_lines.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "generators/unit_real.hpp"
+#include "record/modes.hpp"
+#include "record/settings.hpp"
 
 namespace {
 
