@@ -96,9 +96,9 @@ void WriteSeedLine(std::int32_t seed, std::int32_t count) {
     FilePrint("%s\n", line.data());
 }
 
-void WriteHeader(const ModeEntry& mode, std::int32_t lower, std::int32_t upper) {
-    FilePrint("%s", mode.header);
-    if (!mode.asksForBounds) return;
+void WriteHeader(const ModeEntry& row, std::int32_t lower, std::int32_t upper) {
+    FilePrint("%s", row.header);
+    if (!row.asksForBounds) return;
     std::array<char, 96> line;
     std::snprintf(line.data(), line.size(), kIntervalLineFormat, lower, upper);
     FilePrint("%s\n\n", line.data());
@@ -139,9 +139,9 @@ bool ReadSeedLine(std::string_view text, std::int32_t& seed, std::int32_t& count
 }
 
 const ModeEntry* RowOfHeader(std::string_view text) {
-    for (const ModeEntry& mode : kModes) {
-        const std::string_view header = mode.header;
-        if (header.substr(0, header.find('\n')) == text) return &mode;
+    for (const ModeEntry& row : kModes) {
+        const std::string_view header = row.header;
+        if (header.substr(0, header.find('\n')) == text) return &row;
     }
     return nullptr;
 }

@@ -25,7 +25,7 @@ inline constexpr const char* kLongSummaryFormat =
 inline constexpr int kEmptyLinesAfterSummary = 4;
 
 void WriteSeedLine(std::int32_t seed, std::int32_t count);
-void WriteHeader(const ModeEntry& mode, std::int32_t lower, std::int32_t upper);
+void WriteHeader(const ModeEntry& row, std::int32_t lower, std::int32_t upper);
 
 // end - start + 1, in wrapping arithmetic: right across the clock's 32-bit wrap.
 [[nodiscard]] constexpr std::int32_t ElapsedSeconds(std::int32_t start, std::int32_t end) {

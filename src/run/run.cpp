@@ -54,16 +54,16 @@ RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, R
         return turn == FileTurn::lost ? RecordOutcome::notOpened : RecordOutcome::notBegun;
     }
     if (settings.seedMode == kSeedFromClock) settings.seed = tally.start;
-    const ModeEntry& mode = ModeFor(settings.choice);
+    const ModeEntry& row = ModeFor(settings.choice);
     if (!options.numbersOnly) {
         WriteSeedLine(settings.seed, settings.count);
-        WriteHeader(mode, settings.lower, settings.upper);
+        WriteHeader(row, settings.lower, settings.upper);
     }
-    StartSequence(mode, settings, options.skip);
+    StartSequence(row, settings, options.skip);
 
     const std::int32_t count = stoppedByKey ? 0 : std::min(settings.count, options.countCeiling);
     BeginProgress(options.progress, count);
-    RunLoop(mode, settings, count, tally);
+    RunLoop(row, settings, count, tally);
     EndProgress();
     if (options.keysStop) EndKeyPoll();
 
@@ -75,30 +75,30 @@ RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, R
     return whole ? RecordOutcome::written : RecordOutcome::writeFailed;
 }
 
-void StartSequence(const ModeEntry& mode, const RunSettings& settings, std::uint64_t skip) {
+void StartSequence(const ModeEntry& row, const RunSettings& settings, std::uint64_t skip) {
     SeedMinimalStandard(settings.seed);
-    if (mode.startAction != nullptr) mode.startAction(settings);
+    if (row.startAction != nullptr) row.startAction(settings);
     if (skip > 0) {
         g_minimalStandardState = MinimalStandardJump(g_minimalStandardState, skip);
         g_compatState = CompatJump(g_compatState, skip);
     }
 }
 
-void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,
+void RunLoop(const ModeEntry& row, const RunSettings& settings, std::int32_t count,
              RunTally& tally) {
     tally.index = 0;
     BeginLooksForSecondThread();
     while (tally.index < count) {
-        if (RestOnTwoThreads(mode, settings, count, tally)) return;
+        if (RestOnTwoThreads(row, settings, count, tally)) return;
         RefreshKeyPoll();
         if (KeyOrStopRequest()) break;
         const FileSpan space = FileFreeSpace(kBatchReserve);
         if (FileFailed()) break;
         const auto room =
-            static_cast<std::int32_t>((space.end - space.begin - kSpill) / mode.lineRoom);
+            static_cast<std::int32_t>((space.end - space.begin - kSpill) / row.lineRoom);
         char* out = space.begin;
         const std::int32_t made =
-            mode.makeLines(out, std::min(room, count - tally.index), settings, g_stopFlag);
+            row.makeLines(out, std::min(room, count - tally.index), settings, g_stopFlag);
         FileCommit(out);
         tally.written += made;
         tally.index += made;

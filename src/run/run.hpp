@@ -42,11 +42,11 @@ RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, R
 
 // Puts the generators where the numbers of these settings start, `skip` numbers into the
 // seed's sequence: the minimal-standard state seeded, the row's start action done.
-void StartSequence(const ModeEntry& mode, const RunSettings& settings, std::uint64_t skip);
+void StartSequence(const ModeEntry& row, const RunSettings& settings, std::uint64_t skip);
 
 // Generates up to `count` numbers, counting them in `tally`; ends early on a key, a stop
 // request or a failed write.
-void RunLoop(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,
+void RunLoop(const ModeEntry& row, const RunSettings& settings, std::int32_t count,
              RunTally& tally);
 
 }  // namespace lotrix

@@ -23,7 +23,7 @@ namespace {
 // such access of one thread before the other's.
 struct TwoThreadRun {
     // Written by the main thread before the second starts; read-only afterwards.
-    const ModeEntry* mode = nullptr;
+    const ModeEntry* row = nullptr;
     const RunSettings* settings = nullptr;
     std::int64_t count = 0;         // lines of the run on two threads
     std::int32_t shareLines = 0;    // lines in a share
@@ -54,10 +54,10 @@ int g_looksLeft = 0;
 
 // As many of the row's longest lines as fit in a buffer after a record's first lines, in
 // whole blocks of the vector paths.
-std::int32_t LinesPerShare(const ModeEntry& mode) {
+std::int32_t LinesPerShare(const ModeEntry& row) {
     constexpr std::size_t kFirstLinesRoom = 4096;  // the seed line and the header
     const auto lines =
-        static_cast<std::int32_t>((kFileBuffer - kFirstLinesRoom - kSpill) / mode.lineRoom);
+        static_cast<std::int32_t>((kFileBuffer - kFirstLinesRoom - kSpill) / row.lineRoom);
     return lines - lines % kBlockLines;
 }
 
@@ -106,7 +106,7 @@ void MakeOddShares(TwoThreadRun& run) {
         const std::int32_t lines = LinesInShare(share);
         if (lines == 0) return;
         char* out = g_secondLines.data();
-        const std::int32_t made = run.mode->makeLines(out, lines, *run.settings, run.secondStop);
+        const std::int32_t made = run.row->makeLines(out, lines, *run.settings, run.secondStop);
         AwaitTurn(static_cast<std::uint32_t>(share));
         if (run.ended || run.secondStop.load(std::memory_order_relaxed)) {
             run.ended = true;  // the run has stopped: no share begins to be written
@@ -127,16 +127,16 @@ void MakeOddShares(TwoThreadRun& run) {
 // its turn; false when it has ended the run (a key, a stop request, a failed write). The
 // progress counts from `before`, the numbers made before the run went on two threads.
 bool MakeEvenShare(std::int64_t share, std::int32_t lines, std::int32_t before) {
-    const ModeEntry& mode = *g_run.mode;
+    const ModeEntry& row = *g_run.row;
     // Room for the whole share, so that nothing is written before its turn.
-    const FileSpan space = FileFreeSpace(static_cast<std::size_t>(lines) * mode.lineRoom + kSpill);
+    const FileSpan space = FileFreeSpace(static_cast<std::size_t>(lines) * row.lineRoom + kSpill);
     char* out = space.begin;
     std::int32_t made = 0;
     bool stopped = false;
     while (made < lines && !stopped) {
         RefreshKeyPoll();
         stopped = KeyOrStopRequest();
-        if (!stopped) made += mode.makeLines(out, lines - made, *g_run.settings, g_stopFlag);
+        if (!stopped) made += row.makeLines(out, lines - made, *g_run.settings, g_stopFlag);
     }
     // Once the run has stopped no share begins to be written (the second thread's share
     // under way ends at once): the record ends with the write under way, if any.
@@ -162,12 +162,12 @@ bool MakeEvenShare(std::int64_t share, std::int32_t lines, std::int32_t before) 
 
 // The next `count` numbers on two threads, counted on in `tally`; false, with nothing done,
 // when no thread could be started.
-bool RunOnTwoThreads(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,
+bool RunOnTwoThreads(const ModeEntry& row, const RunSettings& settings, std::int32_t count,
                      RunTally& tally) {
-    g_run.mode = &mode;
+    g_run.row = &row;
     g_run.settings = &settings;
     g_run.count = count;
-    g_run.shareLines = LinesPerShare(mode);
+    g_run.shareLines = LinesPerShare(row);
     g_run.startMinimal = g_minimalStandardState;
     g_run.startCompat = g_compatState;
     g_run.written = 0;
@@ -201,17 +201,17 @@ void BeginLooksForSecondThread() {
     g_looksLeft = FileTakesSecondThread() && system::ProcessorsForThisProgram() >= 2 ? kLooks : 0;
 }
 
-bool RestOnTwoThreads(const ModeEntry& mode, const RunSettings& settings, std::int32_t count,
+bool RestOnTwoThreads(const ModeEntry& row, const RunSettings& settings, std::int32_t count,
                       RunTally& tally) {
     if (g_looksLeft == 0) return false;
     --g_looksLeft;
-    if (count - tally.index <= LinesPerShare(mode)) {
+    if (count - tally.index <= LinesPerShare(row)) {
         g_looksLeft = 0;  // too short a rest to share
         return false;
     }
     const bool free =
         g_processorCheck != nullptr ? g_processorCheck() : system::ProcessorLooksFree();
-    return free && RunOnTwoThreads(mode, settings, count - tally.index, tally);
+    return free && RunOnTwoThreads(row, settings, count - tally.index, tally);
 }
 
 void UseProcessorCheck(ProcessorCheck check) {

@@ -28,7 +28,7 @@ void BeginLooksForSecondThread();
 // numbers: while the looks last, and the rest of the run is longer than a share, a look at
 // the processors; where one is free, the rest of the run is made on two threads, counted
 // on in `tally`, and true is returned. False: the run goes on, on one thread.
-[[nodiscard]] bool RestOnTwoThreads(const ModeEntry& mode, const RunSettings& settings,
+[[nodiscard]] bool RestOnTwoThreads(const ModeEntry& row, const RunSettings& settings,
                                     std::int32_t count, RunTally& tally);
 
 // The look that finds a processor free for the second thread: by default the system's
