@@ -77,6 +77,7 @@ TEST_F(Record, EveryKindOfLineReadsBackAsItWasWritten) {
         {42, 3, -9, 9, 3, -5},
     };
     for (const Case& c : cases) {
+        const ModeEntry& row = &c - cases == 1 ? kDistinctRow : ModeFor(4);  // both interval lines
         std::filesystem::remove("lines.txt");
         ASSERT_TRUE(OpenAppend("lines.txt"));
         ASSERT_EQ(FileTakeTurn(), FileTurn::taken);
@@ -86,7 +87,7 @@ TEST_F(Record, EveryKindOfLineReadsBackAsItWasWritten) {
         tally.end = 1000 + c.elapsed - 1;
         ComputeElapsed(tally);
         WriteSeedLine(c.seed, c.count);
-        WriteHeader(ModeFor(4), c.lower, c.upper);
+        WriteHeader(row, c.lower, c.upper);
         WriteSummary(tally);
         ASSERT_TRUE(FileFlush());
         FileReleaseTurn();
@@ -96,9 +97,11 @@ TEST_F(Record, EveryKindOfLineReadsBackAsItWasWritten) {
             lines.push_back(line);
         ASSERT_EQ(lines.size(), 9u) << "seed, header, interval, empty, summary, four empty";
         std::int32_t seed = 0, count = 0, lower = 0, upper = 0, written = -1;
+        bool withoutRepeats = false;
         EXPECT_TRUE(BeginsLikeSeedLine(lines[0]) && ReadSeedLine(lines[0], seed, count));
         EXPECT_EQ(RowOfHeader(lines[1]), &ModeFor(4));
-        EXPECT_TRUE(ReadIntervalLine(lines[2], lower, upper));
+        EXPECT_TRUE(ReadIntervalLine(lines[2], lower, upper, withoutRepeats));
+        EXPECT_EQ(withoutRepeats, row.withoutRepeats);
         EXPECT_TRUE(BeginsLikeSummary(lines[4]) && ReadSummary(lines[4], written)) << lines[4];
         EXPECT_EQ(std::tie(seed, count, lower, upper, written),
                   std::tie(c.seed, c.count, c.lower, c.upper, c.written));
@@ -115,7 +118,7 @@ TEST_F(Record, EveryKindOfLineReadsBackAsItWasWritten) {
                 std::string changed = line;
                 changed.replace(at, std::string_view(from).size(), to);
                 EXPECT_FALSE(ReadSeedLine(changed, seed, count) ||
-                             ReadIntervalLine(changed, lower, upper) ||
+                             ReadIntervalLine(changed, lower, upper, withoutRepeats) ||
                              ReadSummary(changed, written))
                     << changed;
             }

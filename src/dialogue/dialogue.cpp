@@ -88,6 +88,7 @@ int ReportRecord(RecordOutcome outcome, const RunTally& tally) {
                 ConsolePrint("\nERRORE DI SCRITTURA NEL FILE ''lotrix20.txt''\n");
                 break;
             case RecordOutcome::notBegun:  // only ever with a stop request, which ends it
+            case RecordOutcome::noMemory:  // only for a draw without repeats: never asked here
                 break;
         }
     }

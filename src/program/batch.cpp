@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "generators/distinct.hpp"
+#include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/console.hpp"
@@ -31,6 +33,7 @@ int RunBatch(const CommandLine& line) {
     options.progress = line.progress ? ProgressPlace::standardError : ProgressPlace::none;
     options.replace = line.replace;
     options.skip = line.skip;
+    options.distinct = line.distinct;
     if (settings.seedMode == kSeedFromClock) {
         settings.seed = tally.start;
         // Bare numbers hold no seed line: without this the numbers could not be made again.
@@ -45,7 +48,13 @@ int RunBatch(const CommandLine& line) {
     ReleaseStopRequests();
     if (outcome == RecordOutcome::writeFailed && FileReaderGone()) EndForGoneReader();
     const char* shownName = toOutput ? "standard output" : options.path;
-    if (outcome == RecordOutcome::notOpened) {
+    if (outcome == RecordOutcome::noMemory) {
+        ErrorPrint(
+            "lotrix20: --distinct: cannot get the %zu MiB that remembering the values "
+            "drawn takes\n",
+            (DistinctMemory(IntervalWidth(settings.lower, settings.upper), settings.count) >> 20) +
+                1);
+    } else if (outcome == RecordOutcome::notOpened) {
         ErrorPrint("lotrix20: cannot open '%s': %s\n", shownName, FileFailureReason());
     } else if (outcome == RecordOutcome::writeFailed) {
         ErrorPrint("lotrix20: cannot write to '%s': %s\n", shownName, FileFailureReason());
@@ -78,6 +87,7 @@ int RunCommandLine(const CommandLine& line) {
             request.bare = line.bareNumbers;
             request.settings = line.settings;
             request.skip = line.skip;
+            request.withoutRepeats = line.distinct;
             request.progress = line.progress;
             return RunVerify(request);
         }

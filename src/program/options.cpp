@@ -18,9 +18,10 @@ namespace lotrix {
 const char* const kUsage =
     "Usage: lotrix20\n"
     "       lotrix20 -c CHOICE -n COUNT (-s SEED | --clock-seed) [-l LOWER -u UPPER]\n"
-    "                [-o FILE] [--replace] [--numbers-only [--skip K]] [--progress]\n"
-    "       lotrix20 --verify [FILE] [-c CHOICE -s SEED [-l LOWER -u UPPER] [--skip K]]\n"
+    "                [--distinct] [-o FILE] [--replace] [--numbers-only [--skip K]]\n"
     "                [--progress]\n"
+    "       lotrix20 --verify [FILE] [-c CHOICE -s SEED [-l LOWER -u UPPER]\n"
+    "                [--distinct | --skip K]] [--progress]\n"
     "\n"
     "Without options, asks (in Italian) which generator to use, how many numbers and\n"
     "which seed, and appends a record of the numbers to lotrix20.txt. With options,\n"
@@ -36,6 +37,8 @@ const char* const kUsage =
     "      --clock-seed     the seed is the current time (seconds since 1970)\n"
     "  -l, --lower LOWER    choice 4's lower bound\n"
     "  -u, --upper UPPER    choice 4's upper bound (at most 2147483647 values in all)\n"
+    "      --distinct       choice 4 without repeats: each value the first time it comes;\n"
+    "                       COUNT at most the values from LOWER to UPPER\n"
     "  -o, --output FILE    append to FILE instead of lotrix20.txt; - for standard output\n"
     "      --replace        replace the file's contents instead of appending to them\n"
     "      --numbers-only   write the number lines alone\n"
@@ -57,7 +60,15 @@ const char* const kUsage =
 
 namespace {
 
-enum LongOnly : int { kClockSeed = 256, kNumbersOnly, kProgress, kReplace, kSkip, kVerify };
+enum LongOnly : int {
+    kClockSeed = 256,
+    kNumbersOnly,
+    kProgress,
+    kReplace,
+    kSkip,
+    kVerify,
+    kDistinct
+};
 
 constexpr option kOptions[] = {
     {"choice", required_argument, nullptr, 'c'},
@@ -71,6 +82,7 @@ constexpr option kOptions[] = {
     {"progress", no_argument, nullptr, kProgress},
     {"replace", no_argument, nullptr, kReplace},
     {"skip", required_argument, nullptr, kSkip},
+    {"distinct", no_argument, nullptr, kDistinct},
     {"verify", optional_argument, nullptr, kVerify},  // --verify=FILE as well
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -133,6 +145,19 @@ bool LooksLikeOption(std::string_view word) {
     return line;
 }
 
+// --distinct is for choice 4, and goes with no --skip: where a distinct draw's K-th number
+// lies depends on every number before it.
+CommandLine DistinctMistake(const CommandLine& line) {
+    if (!line.distinct) return line;
+    if (line.settings.choice != 4) return Mistake("--distinct is for choice 4 only");
+    if (line.skip > 0) {
+        return Mistake(
+            "--skip cannot go with --distinct: where a draw without repeats reaches its K-th "
+            "number depends on every number before it");
+    }
+    return line;
+}
+
 // --verify's command line: the file, and with -c and -s the sequence of bare numbers.
 CommandLine VerifyLine(CommandLine line, int argc, char** argv, bool hasChoice, bool hasCount,
                        bool hasLower, bool hasUpper, bool hasOutput) {
@@ -146,12 +171,14 @@ CommandLine VerifyLine(CommandLine line, int argc, char** argv, bool hasChoice, 
     }
     const bool hasSeed = line.settings.seedMode == kSeedTyped;
     if (!hasChoice) {
-        if (hasSeed || hasBounds || line.skip > 0) {
+        if (hasSeed || hasBounds || line.skip > 0 || line.distinct) {
             return Mistake("to check bare numbers give the choice (-c) and the seed (-s)");
         }
         return line;
     }
     if (!hasSeed) return Mistake("to check bare numbers give the seed (-s) too");
+    if (const CommandLine wrong = DistinctMistake(line); wrong.action == CommandAction::mistake)
+        return wrong;
     line.bareNumbers = true;
     RunSettings& settings = line.settings;
     if (ModeFor(settings.choice).asksForBounds) {
@@ -257,6 +284,9 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             case kReplace:
                 line.replace = true;
                 break;
+            case kDistinct:
+                line.distinct = true;
+                break;
             case kVerify:
                 verify = true;
                 if (::optarg != nullptr) line.verified = ::optarg;
@@ -287,6 +317,8 @@ CommandLine ReadCommandLine(int argc, char** argv) {
             "--skip needs --numbers-only: a record's seed line could not say where "
             "its numbers start");
     }
+    if (const CommandLine wrong = DistinctMistake(line); wrong.action == CommandAction::mistake)
+        return wrong;
     if (line.replace && line.output != nullptr && std::string_view(line.output) == "-") {
         return Mistake("--replace needs a file, not standard output");
     }
@@ -302,6 +334,11 @@ CommandLine ReadCommandLine(int argc, char** argv) {
         if (IntervalWidth(settings.lower, settings.upper) > kModulus) {
             return Mistake("the interval may hold at most 2147483647 values");
         }
+    }
+    if (line.distinct && IntervalWidth(settings.lower, settings.upper) < settings.count) {
+        return Mistake("--distinct: the bounds hold %lld values, fewer than the %d asked for",
+                       static_cast<long long>(IntervalWidth(settings.lower, settings.upper)),
+                       settings.count);
     }
     return line;
 }

@@ -21,6 +21,7 @@ struct CommandLine {
     bool progress = false;
     bool replace = false;    // the output file is emptied first instead of appended to
     std::uint64_t skip = 0;  // numbers of the seed's sequence passed over before the first
+    bool distinct = false;   // choice 4 without repeats
     // --verify's file (nullptr: lotrix20.txt; "-": standard input), and whether it holds
     // bare number lines of the sequence that -c and -s give.
     const char* verified = nullptr;

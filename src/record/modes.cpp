@@ -3,6 +3,7 @@
 
 #include "generators/compat.hpp"
 #include "generators/digits.hpp"
+#include "generators/distinct.hpp"
 #include "generators/fast_lines.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
@@ -47,26 +48,45 @@ std::int32_t IntervalBatch(char*& out, std::int32_t count, const RunSettings& se
     return IntervalLines(out, count, settings.lower, settings.upper, kLineEnd, stop);
 }
 
+// Without repeats: the memory of the values seen is taken before the run (BeginDistinct).
+char* DistinctLine(char* out, const RunSettings&) {
+    static const StopFlag kNeverStop{0};
+    (void)DistinctIntervalLines(out, 1, kLineEnd, kNeverStop);
+    return out;
+}
+std::int32_t DistinctBatch(char*& out, std::int32_t count, const RunSettings&,
+                           const StopFlag& stop) {
+    return DistinctIntervalLines(out, count, kLineEnd, stop);
+}
+
 void SeedCompatWithRunSeed(const RunSettings& settings) {
     SeedCompat(static_cast<std::uint32_t>(settings.seed));
 }
 
 constexpr auto kFieldLine = static_cast<std::int32_t>(kFieldWidth + kLineEnd.size());
 
+constexpr const char* kIntervalHeader = "(interi tra -2.147.483.648 e +2.147.483.647)\n";
+
 }  // namespace
 
 const ModeEntry kModes[4] = {
     {1, "(interi tra 0 e 32.767)\n\n", false, kFieldLine, SeedCompatWithRunSeed, CompatLine,
-     CompatBatch},
-    {2, "(reali tra 0 e 1)\n\n", false, kLineRoom, nullptr, UnitRealLine, UnitRealBatch},
+     CompatBatch, false},
+    {2, "(reali tra 0 e 1)\n\n", false, kLineRoom, nullptr, UnitRealLine, UnitRealBatch, false},
     {3, "(interi tra 0 e 2.147.483.647)\n\n", false, kFieldLine, nullptr, MinimalStandardLine,
-     MinimalStandardBatch},
-    {4, "(interi tra -2.147.483.648 e +2.147.483.647)\n", true, kFieldLine, nullptr, IntervalLine,
-     IntervalBatch},
+     MinimalStandardBatch, false},
+    {4, kIntervalHeader, true, kFieldLine, nullptr, IntervalLine, IntervalBatch, false},
 };
+
+const ModeEntry kDistinctRow = {4,       kIntervalHeader, true,          kFieldLine,
+                                nullptr, DistinctLine,    DistinctBatch, true};
 
 const ModeEntry& ModeFor(std::int32_t choice) {
     return kModes[choice - 1];
+}
+
+const ModeEntry& RowFor(std::int32_t choice, bool withoutRepeats) {
+    return withoutRepeats ? kDistinctRow : ModeFor(choice);
 }
 
 }  // namespace lotrix

@@ -34,11 +34,18 @@ struct ModeEntry {
     // of 64 lines). Returns how many it wrote and leaves `out` at their end.
     std::int32_t (*makeLines)(char*& out, std::int32_t count, const RunSettings& settings,
                               const StopFlag& stop);
+    // Each value only the first time it comes (choice 4 with --distinct): its numbers cannot
+    // be shared between threads, and its draw needs memory taken first (BeginDistinct).
+    bool withoutRepeats;
 };
 
 extern const ModeEntry kModes[4];
+// Choice 4 without repeats: a row of its own, outside the menu's table.
+extern const ModeEntry kDistinctRow;
 
 // The row for a choice from 1 to 4.
 [[nodiscard]] const ModeEntry& ModeFor(std::int32_t choice);
+// The same, or choice 4 without repeats.
+[[nodiscard]] const ModeEntry& RowFor(std::int32_t choice, bool withoutRepeats);
 
 }  // namespace lotrix

@@ -100,7 +100,9 @@ void WriteHeader(const ModeEntry& row, std::int32_t lower, std::int32_t upper) {
     FilePrint("%s", row.header);
     if (!row.asksForBounds) return;
     std::array<char, 96> line;
-    std::snprintf(line.data(), line.size(), kIntervalLineFormat, lower, upper);
+    std::snprintf(line.data(), line.size(),
+                  row.withoutRepeats ? kDistinctIntervalLineFormat : kIntervalLineFormat, lower,
+                  upper);
     FilePrint("%s\n\n", line.data());
 }
 
@@ -146,9 +148,11 @@ const ModeEntry* RowOfHeader(std::string_view text) {
     return nullptr;
 }
 
-bool ReadIntervalLine(std::string_view text, std::int32_t& lower, std::int32_t& upper) {
+bool ReadIntervalLine(std::string_view text, std::int32_t& lower, std::int32_t& upper,
+                      bool& withoutRepeats) {
     std::array<std::int64_t, 2> values{};
-    if (!ReadAs(kIntervalLineFormat, text, values)) return false;
+    withoutRepeats = ReadAs(kDistinctIntervalLineFormat, text, values);
+    if (!withoutRepeats && !ReadAs(kIntervalLineFormat, text, values)) return false;
     lower = static_cast<std::int32_t>(values[0]);
     upper = static_cast<std::int32_t>(values[1]);
     return lower < upper && IntervalWidth(lower, upper) <= kModulus;

@@ -16,6 +16,8 @@ namespace lotrix {
 // only as exactly these bytes for some values (a number in its one written form).
 inline constexpr const char* kSeedLineFormat = "seme = %d;  numeri da generare = %d";
 inline constexpr const char* kIntervalLineFormat = "intervallo scelto: da %+d a %+d";
+inline constexpr const char* kDistinctIntervalLineFormat =
+    "intervallo scelto: da %+d a %+d, senza ripetizioni";
 // The summary: up to a minute the time in seconds, from then on in minutes (there is no
 // hours form, so minutes may exceed 59) and seconds.
 inline constexpr const char* kSummaryFormat = "sono stati generati %d numeri casuali in %d secondi";
@@ -48,9 +50,10 @@ void PrintSummary(const RunTally& tally);
 [[nodiscard]] bool ReadSeedLine(std::string_view text, std::int32_t& seed, std::int32_t& count);
 // The row whose header begins with this line; nullptr for none.
 [[nodiscard]] const ModeEntry* RowOfHeader(std::string_view text);
-// A chosen interval's line as a run writes it, for bounds a run accepts.
-[[nodiscard]] bool ReadIntervalLine(std::string_view text, std::int32_t& lower,
-                                    std::int32_t& upper);
+// A chosen interval's line as a run writes it, for bounds a run accepts; whether its draw
+// was without repeats.
+[[nodiscard]] bool ReadIntervalLine(std::string_view text, std::int32_t& lower, std::int32_t& upper,
+                                    bool& withoutRepeats);
 // A summary as a run writes it: in seconds up to a minute, from then on in minutes and
 // seconds. `count` is the numbers it says were written.
 [[nodiscard]] bool ReadSummary(std::string_view text, std::int32_t& count);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "generators/compat.hpp"
+#include "generators/distinct.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/results_file.hpp"
@@ -44,6 +45,9 @@ FileTurn WaitForResultsFile(const RecordOptions& options, bool& stoppedByKey) {
 }  // namespace
 
 RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, RunTally& tally) {
+    const ModeEntry& row = RowFor(settings.choice, options.distinct);
+    if (row.withoutRepeats && !BeginDistinct(settings.lower, settings.upper, settings.count))
+        return RecordOutcome::noMemory;
     HoldStopRequests();
     if (!OpenAppend(options.path)) return RecordOutcome::notOpened;
     if (options.keysStop) BeginKeyPoll();
@@ -54,7 +58,6 @@ RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, R
         return turn == FileTurn::lost ? RecordOutcome::notOpened : RecordOutcome::notBegun;
     }
     if (settings.seedMode == kSeedFromClock) settings.seed = tally.start;
-    const ModeEntry& row = ModeFor(settings.choice);
     if (!options.numbersOnly) {
         WriteSeedLine(settings.seed, settings.count);
         WriteHeader(row, settings.lower, settings.upper);
@@ -97,12 +100,15 @@ void RunLoop(const ModeEntry& row, const RunSettings& settings, std::int32_t cou
         const auto room =
             static_cast<std::int32_t>((space.end - space.begin - kSpill) / row.lineRoom);
         char* out = space.begin;
-        const std::int32_t made =
-            row.makeLines(out, std::min(room, count - tally.index), settings, g_stopFlag);
+        const std::int32_t asked = std::min(room, count - tally.index);
+        const std::int32_t made = row.makeLines(out, asked, settings, g_stopFlag);
         FileCommit(out);
         tally.written += made;
         tally.index += made;
         NoteProgress(tally.index);
+        // Fewer with the stop flag down: the row has no more numbers to give (a draw without
+        // repeats that has had every value its sequence reaches).
+        if (made < asked && !g_stopFlag.load(std::memory_order_relaxed)) break;
     }
 }
 

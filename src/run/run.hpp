@@ -23,10 +23,12 @@ struct RecordOptions {
     ProgressPlace progress = ProgressPlace::none;
     bool replace = false;    // the file is emptied (under its lock) before the record
     std::uint64_t skip = 0;  // numbers of the sequence passed over before the first written
+    bool distinct = false;   // choice 4 without repeats
     std::int32_t countCeiling = INT32_MAX;  // the fuzzer keeps its runs short
 };
 
 enum class RecordOutcome {
+    noMemory,  // a draw without repeats could not get the memory it needs: nothing was written
     notOpened,
     notBegun,  // a stop request came while another run held the file: nothing was written
     written,

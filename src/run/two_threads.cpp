@@ -203,7 +203,9 @@ void BeginLooksForSecondThread() {
 
 bool RestOnTwoThreads(const ModeEntry& row, const RunSettings& settings, std::int32_t count,
                       RunTally& tally) {
-    if (g_looksLeft == 0) return false;
+    // A draw without repeats is not shared: where a share of it begins depends on every
+    // number before it.
+    if (g_looksLeft == 0 || row.withoutRepeats) return false;
     --g_looksLeft;
     if (count - tally.index <= LinesPerShare(row)) {
         g_looksLeft = 0;  // too short a rest to share

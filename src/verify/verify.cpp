@@ -11,6 +11,7 @@
 #include <limits>
 #include <string_view>
 
+#include "generators/distinct.hpp"
 #include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "generators/rows.hpp"
@@ -35,6 +36,7 @@ std::array<char, kChunkLines * kLineRoom + kSpill> g_expected;
 
 struct Expected {
     std::int32_t choice = 0, lower = 0, upper = 0;
+    bool withoutRepeats = false;
     std::string_view lineEnd;
     std::int64_t left = 0;  // numbers still to be made
     const char* begin = g_expected.data();
@@ -44,13 +46,26 @@ struct Expected {
 
 const StopFlag kNeverStop{0};
 
-void BeginNumbers(Expected& expected, const RunSettings& settings, std::uint64_t skip,
-                  std::string_view lineEnd, std::int64_t count) {
-    StartSequence(ModeFor(settings.choice), settings, skip);
+// A draw without repeats is made again with the memory of the values it has drawn, taken
+// for each record; without it, nothing can be compared, and the check ends in trouble.
+bool g_outOfMemory = false;
+
+void BeginNumbers(Expected& expected, const RunSettings& settings, bool withoutRepeats,
+                  std::uint64_t skip, std::string_view lineEnd, std::int64_t count) {
     expected = Expected{};
+    if (withoutRepeats) {
+        // Never more numbers than the bounds hold.
+        count = std::min(count, IntervalWidth(settings.lower, settings.upper));
+        if (!BeginDistinct(settings.lower, settings.upper, count)) {
+            g_outOfMemory = true;
+            return;
+        }
+    }
+    StartSequence(RowFor(settings.choice, withoutRepeats), settings, skip);
     expected.choice = settings.choice;
     expected.lower = settings.lower;
     expected.upper = settings.upper;
+    expected.withoutRepeats = withoutRepeats;
     expected.lineEnd = lineEnd;
     expected.left = count;
 }
@@ -62,26 +77,30 @@ bool MakeMoreNumbers(Expected& expected) {
     const auto count =
         static_cast<std::int32_t>(std::min<std::int64_t>(expected.left, kChunkLines));
     char* out = g_expected.data();
+    std::int32_t made = 0;
     switch (expected.choice) {
         case 1:
-            (void)CompatLines(out, count, expected.lineEnd, kNeverStop);
+            made = CompatLines(out, count, expected.lineEnd, kNeverStop);
             break;
         case 2:
-            (void)UnitRealLines(out, count, expected.lineEnd, kNeverStop);
+            made = UnitRealLines(out, count, expected.lineEnd, kNeverStop);
             break;
         case 3:
-            (void)MinimalStandardLines(out, count, expected.lineEnd, kNeverStop);
+            made = MinimalStandardLines(out, count, expected.lineEnd, kNeverStop);
             break;
         default:
-            (void)IntervalLines(out, count, expected.lower, expected.upper, expected.lineEnd,
-                                kNeverStop);
+            made = expected.withoutRepeats
+                       ? DistinctIntervalLines(out, count, expected.lineEnd, kNeverStop)
+                       : IntervalLines(out, count, expected.lower, expected.upper, expected.lineEnd,
+                                       kNeverStop);
             break;
     }
-    expected.left -= count;
+    // Fewer only when a draw without repeats has had every value its sequence reaches.
+    expected.left = made < count ? 0 : expected.left - made;
     expected.begin = g_expected.data();
     expected.end = out;
-    expected.lines = count;
-    return true;
+    expected.lines = made;
+    return made > 0;
 }
 
 std::size_t SameBytes(const char* a, const char* b, std::size_t size) {
@@ -218,6 +237,7 @@ struct Verdict {
     std::array<char, 512> words{};
     std::int64_t summaryCount = -1;  // the count its summary gives, once read
     bool headerUnread = false;       // its header names a choice, but its interval is unreadable
+    bool withoutRepeats = false;     // its interval's line says so
 };
 
 [[gnu::format(printf, 2, 3)]] void Say(Verdict& verdict, const char* format, ...) {
@@ -370,16 +390,17 @@ void CheckNumbers(Expected& expected, bool bare, Verdict& verdict, std::int64_t&
 
 // "choice 3", "choice 4 from -3 to +2", or, for a header that names none, "no known choice";
 // for an interval that cannot be read, "choice 4 with a header that cannot be read".
-std::array<char, 64> ChoiceWords(const RunSettings& settings, bool headerUnread = false) {
-    std::array<char, 64> words{};
+std::array<char, 80> ChoiceWords(const RunSettings& settings, bool headerUnread,
+                                 bool withoutRepeats) {
+    std::array<char, 80> words{};
     if (settings.choice == 0) {
         std::snprintf(words.data(), words.size(), "no known choice");
     } else if (headerUnread) {
         std::snprintf(words.data(), words.size(), "choice %d with a header that cannot be read",
                       settings.choice);
     } else if (settings.choice == 4) {
-        std::snprintf(words.data(), words.size(), "choice 4 from %+d to %+d", settings.lower,
-                      settings.upper);
+        std::snprintf(words.data(), words.size(), "choice 4 from %+d to %+d%s", settings.lower,
+                      settings.upper, withoutRepeats ? " without repeats" : "");
     } else {
         std::snprintf(words.data(), words.size(), "choice %d", settings.choice);
     }
@@ -406,8 +427,8 @@ void SayRecord(std::int64_t line, const RunSettings& settings, std::int64_t held
                                                                 : settings.count;
     HideProgress();
     ConsolePrint("line %lld: %s, seed %d, %lld numbers: %s\n", static_cast<long long>(line),
-                 ChoiceWords(settings, verdict.headerUnread).data(), settings.seed,
-                 static_cast<long long>(count), VerdictWords(verdict));
+                 ChoiceWords(settings, verdict.headerUnread, verdict.withoutRepeats).data(),
+                 settings.seed, static_cast<long long>(count), VerdictWords(verdict));
     Count(verdict);
 }
 
@@ -422,9 +443,10 @@ std::int32_t ChoiceOfHeader(std::string_view line, std::string_view lineEnd) {
     return row != nullptr ? row->choice : 0;
 }
 
-bool ReadInterval(std::string_view line, std::string_view lineEnd, RunSettings& settings) {
+bool ReadInterval(std::string_view line, std::string_view lineEnd, RunSettings& settings,
+                  bool& withoutRepeats) {
     return LineEndOf(line) == lineEnd &&
-           ReadIntervalLine(WithoutLineEnd(line), settings.lower, settings.upper);
+           ReadIntervalLine(WithoutLineEnd(line), settings.lower, settings.upper, withoutRepeats);
 }
 
 // One record from its seed line on.
@@ -456,7 +478,7 @@ void CheckRecord(std::string_view seedLine, RunSettings settings) {
     if (settings.choice == 4) {
         if (!headerGoesOn()) return SayRecord(start, settings, held, verdict);
         line = PeekCheckedLine();
-        if (!ReadInterval(line, lineEnd, settings)) {
+        if (!ReadInterval(line, lineEnd, settings, verdict.withoutRepeats)) {
             verdict.headerUnread = true;
             Altered(verdict, g_line, line, "\"the chosen interval\"", lineEnd);
             SkipRestOfRecord(lineEnd);
@@ -473,7 +495,7 @@ void CheckRecord(std::string_view seedLine, RunSettings settings) {
     }
     TakeLine(line);
     Expected expected;
-    BeginNumbers(expected, settings, 0, lineEnd, settings.count);
+    BeginNumbers(expected, settings, verdict.withoutRepeats, 0, lineEnd, settings.count);
     CheckNumbers(expected, false, verdict, held);
     SayRecord(start, settings, held, verdict);
 }
@@ -500,13 +522,14 @@ void CheckBare(const VerifyRequest& request) {
     const std::string_view first = PeekCheckedLine();
     const std::string_view lineEnd = Ended(first) ? LineEndOf(first) : std::string_view("\n");
     Expected expected;
-    BeginNumbers(expected, request.settings, request.skip, lineEnd,
+    BeginNumbers(expected, request.settings, request.withoutRepeats, request.skip, lineEnd,
                  std::numeric_limits<std::int64_t>::max());
     Verdict verdict;
     std::int64_t held = 0;
     CheckNumbers(expected, true, verdict, held);
     HideProgress();
-    ConsolePrint("%s, seed %d, skip %llu: %lld numbers: %s\n", ChoiceWords(request.settings).data(),
+    ConsolePrint("%s, seed %d, skip %llu: %lld numbers: %s\n",
+                 ChoiceWords(request.settings, false, request.withoutRepeats).data(),
                  request.settings.seed, static_cast<unsigned long long>(request.skip),
                  static_cast<long long>(held), VerdictWords(verdict));
     Count(verdict);
@@ -518,6 +541,7 @@ int RunVerify(const VerifyRequest& request) {
     g_counts = Counts{};
     g_line = 1;
     g_strayFirst = g_strayLast = 0;
+    g_outOfMemory = false;
     const char* shown = request.path != nullptr ? request.path : "standard input";
     if (!OpenCheckedFile(request.path)) {
         ErrorPrint("lotrix20: %s: %s\n", shown, CheckedFileFailure());
@@ -534,6 +558,11 @@ int RunVerify(const VerifyRequest& request) {
     if (CheckedFileFailed()) {
         ConsoleFlush();
         ErrorPrint("lotrix20: %s: %s\n", shown, CheckedFileFailure());
+        return kStatusUnreadable;
+    }
+    if (g_outOfMemory) {
+        ConsoleFlush();
+        ErrorPrint("lotrix20: %s: not enough memory to make a draw without repeats again\n", shown);
         return kStatusUnreadable;
     }
     if (request.bare) {

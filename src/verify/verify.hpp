@@ -20,7 +20,8 @@ struct VerifyRequest {
     bool bare = false;
     RunSettings settings;
     std::uint64_t skip = 0;
-    bool progress = false;  // the share done on standard error, at a terminal
+    bool withoutRepeats = false;  // choice 4 without repeats (--distinct)
+    bool progress = false;        // the share done on standard error, at a terminal
 };
 
 // Writes one line per record (and per stretch of lines outside every record) and a last
