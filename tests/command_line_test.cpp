@@ -104,6 +104,12 @@ TEST_F(CommandLine, AWrongCommandLineIsSaidOnStandardErrorAndTouchesNoFile) {
         {"-c", "3", "-n", "5", "-s", "1", "--skip", "3"},  // a record could not say where
         {"-c", "3", "-n", "5", "-s", "1", "--numbers-only", "--skip", "18446744073709551616"},
         {"-c", "3", "-n", "5", "-s", "1", "--replace", "-o", "-"},
+        {"-c", "3", "-n", "5", "-s", "1", "--distinct"},
+        {"-c", "4", "-l", "1", "-u", "90", "-n", "91", "-s", "1", "--distinct"},
+        {"-c", "4", "-l", "1", "-u", "90", "-n", "5", "-s", "1", "--distinct", "--numbers-only",
+         "--skip", "1"},
+        {"--verify", "f.txt", "-c", "4", "-l", "1", "-u", "9", "-s", "1", "--distinct", "--skip",
+         "1"},
     };
     const std::string hint = "Try 'lotrix20 --help' for more information.\n";
     for (const Arguments& arguments : wrong) {
@@ -116,6 +122,39 @@ TEST_F(CommandLine, AWrongCommandLineIsSaidOnStandardErrorAndTouchesNoFile) {
         EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 2) << run.errors;
     }
     EXPECT_TRUE(std::filesystem::is_empty("."));
+}
+
+// --distinct: six numbers from 1 to 90, none twice, in a record that says so; more than
+// the bounds hold is refused with their count; a stop request keeps what was drawn.
+TEST_F(CommandLine, ADrawWithoutRepeatsSaysSoAndStopsLikeAnyRun) {
+    const DetachedRun draw = RunCommand(
+        {"-c", "4", "-l", "1", "-u", "90", "-n", "6", "-s", "7", "--distinct", "-o", "-"});
+    EXPECT_TRUE(Exited(draw.status, 0)) << draw.errors;
+    EXPECT_EQ(draw.output.substr(0, draw.output.find(SummaryStart(6))),
+              SeedLine(7, 6) +
+                  "(interi tra -2.147.483.648 e +2.147.483.647)\n"
+                  "intervallo scelto: da +1 a +90, senza ripetizioni\n\n"
+                  "          +1\n         +83\n         +27\n         +19\n         +66\n"
+                  "         +48\n");
+    EXPECT_EQ(RunCommand({"-c", "4", "-l", "1", "-u", "90", "-n", "91", "-s", "1", "--distinct"})
+                  .errors.rfind("lotrix20: --distinct: the bounds hold 90 values, fewer than the "
+                                "91 asked for\n",
+                                0),
+              0u);
+    session_ =
+        StartUnderPty(std::nullopt, {.arguments = {"-c", "4", "-l", "-2147483648", "-u", "-2", "-n",
+                                                   "2000000000", "-s", "1", "--distinct"}});
+    while (!std::filesystem::exists("lotrix20.txt") ||
+           std::filesystem::file_size("lotrix20.txt") < 1'000'000)
+        std::this_thread::sleep_for(1ms);
+    ::kill(session_.pid, SIGTERM);
+    ASSERT_TRUE(WaitForExit(session_, 20s));
+    EXPECT_TRUE(KilledBy(session_.status, SIGTERM));
+    const std::string record = ReadFile("lotrix20.txt");
+    const std::int64_t recorded = ReportedCount(record);
+    EXPECT_GT(recorded, 0);
+    const std::size_t numbers = record.find("ripetizioni\n\n") + 13;
+    EXPECT_EQ(record.find(SummaryStart(recorded)), numbers + 13 * recorded) << recorded;
 }
 
 // Arguments without an option (a file dropped onto the program, a launcher's) are

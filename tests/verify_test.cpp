@@ -138,6 +138,29 @@ TEST_F(Verify, BareNumbersFromAnyPointOfTheSequence) {
     EXPECT_EQ(missing.errors, "lotrix20: missing.txt: No such file or directory\n");
 }
 
+// A draw without repeats is made again as drawn: its record and its bare lines are genuine,
+// a line moved is found, and the same lines checked as the plain sequence are not.
+TEST_F(Verify, DrawsWithoutRepeatsAreCheckedAsTheyWereMade) {
+    const Arguments draw{"-c", "4", "-l", "1", "-u", "90", "-n", "90", "-s", "3", "--distinct"};
+    std::vector<std::string> lines = Lines(Record(draw));
+    WriteFile("f.txt", Joined(lines));
+    EXPECT_EQ(RunCommand({"--verify", "f.txt"}).output,
+              "line 1: choice 4 from +1 to +90 without repeats, seed 3, 90 numbers: genuine\n"
+              "1 records: 1 genuine, 0 altered, 0 incomplete; 0 lines in no record\n");
+    std::swap(lines[10], lines[11]);
+    WriteFile("f.txt", Joined(lines));
+    EXPECT_NE(RunCommand({"--verify", "f.txt"}).output.find("altered at line 10"),
+              std::string::npos);
+    Arguments bare = draw;
+    bare.push_back("--numbers-only");
+    WriteFile("b.txt", Record(bare));
+    Arguments check{"--verify", "b.txt", "-c", "4", "-l", "1", "-u", "90", "-s", "3"};
+    EXPECT_TRUE(Exited(RunCommand(check).status, 1));
+    check.push_back("--distinct");
+    const DetachedRun run = RunCommand(check);
+    EXPECT_TRUE(Exited(run.status, 0)) << run.output << run.errors;
+}
+
 // At a terminal, --progress is taken away before each verdict, never written over. The
 // clock goes a hundred times faster (faketime), so a check of a tenth of a second shows it.
 TEST_F(Verify, ProgressMakesWayForEachVerdict) {
