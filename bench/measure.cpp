@@ -191,6 +191,23 @@ int main(int argc, char** argv) {
              0});
         scenarios.push_back(std::move(s));
     }
+    // A draw without repeats of a tenth of its interval's values, beside the plain choice 4
+    // with the same bounds.
+    {
+        const std::string upper = std::to_string(count * 10);
+        Scenario s{"choice 4 without repeats, a tenth of the values", {}};
+        for (const bool distinct : {false, true}) {
+            std::vector<std::string> args{g_lotrix, "-c", "4", "-l", "1", "-u",
+                                          upper,    "-n", n,   "-s", "1"};
+            if (distinct) args.push_back("--distinct");
+            s.contestants.push_back({distinct ? "--distinct" : "plain",
+                                     [=] { return Run(args, "", false); },
+                                     {},
+                                     0,
+                                     0});
+        }
+        scenarios.push_back(std::move(s));
+    }
     // Another program keeps one core busy: the writes then stay beside the numbers only
     // where a processor is free, and the program must be no slower than writing alone.
     for (const char* choice : {"3", "2"}) {
@@ -206,7 +223,8 @@ int main(int argc, char** argv) {
     }
     for (auto& s : scenarios) {
         if (before.empty() || s.title.find("hardening") != std::string::npos ||
-            s.title.find("verified") != std::string::npos) {
+            s.title.find("verified") != std::string::npos ||
+            s.title.find("without repeats") != std::string::npos) {
             continue;
         }
         s.contestants.push_back({"before",
@@ -274,14 +292,19 @@ int main(int argc, char** argv) {
     const double choiceThree = Median(scenarios[0].contestants[0].seconds);
     for (auto& s : scenarios) {
         const bool verified = s.title.find("verified") != std::string::npos;
-        const bool againstChoiceThree = !verified && (s.title.rfind("choice 4", 0) == 0 ||
-                                                      s.title.find(", ") != std::string::npos);
-        const double reference = verified             ? Median(s.contestants[0].seconds)
+        const bool distinct = s.title.find("without repeats") != std::string::npos;
+        const bool againstChoiceThree =
+            !verified && !distinct &&
+            (s.title.rfind("choice 4", 0) == 0 || s.title.find(", ") != std::string::npos);
+        const double reference = verified || distinct ? Median(s.contestants[0].seconds)
                                  : againstChoiceThree ? choiceThree
                                  : s.contestants.size() > 2 && s.contestants[2].name == "textbook"
                                      ? Median(s.contestants[2].seconds)
                                      : 0;
-        const char* against = verified ? "writing" : againstChoiceThree ? "choice 3" : "textbook";
+        const char* against = verified             ? "writing"
+                              : distinct           ? "plain"
+                              : againstChoiceThree ? "choice 3"
+                                                   : "textbook";
         const double bytes = s.contestants[0].bytes;
         double dd = 0;
         for (auto& c : s.contestants) {
