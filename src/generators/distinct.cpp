@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 
 #include "generators/digits.hpp"
 #include "generators/interval.hpp"
@@ -107,20 +108,33 @@ bool BeginDistinct(std::int32_t lower, std::int32_t upper, std::int64_t count) {
 namespace {
 
 // A group of draws made ahead: their states and their values' offsets, the places that
-// remember those values fetched as they are drawn.
-constexpr int kGroup = 32;
+// remember those values fetched as they are drawn; and their lines, made together on the
+// path a run uses (a line of "%+12d" has one length whatever its value).
+constexpr int kGroup = 64;
+constexpr std::size_t kLongestLine = kFieldWidth + 2;
 struct Group {
     std::array<std::int32_t, kGroup> states;
     std::array<std::uint32_t, kGroup> offsets;
+    std::array<char, kGroup * kLongestLine + kSpill> lines;
 };
 
-void DrawGroup(Group& group, std::int32_t state) {
+std::array<Group, 2> g_groups;  // the group taken and the one drawn ahead
+
+void DrawGroup(Group& group, std::int32_t state, std::string_view lineEnd) {
+    const std::int32_t first = state;
     for (int k = 0; k < kGroup; ++k) {
         state = MinimalStandardAdvance(state);
         group.states[k] = state;
         group.offsets[k] = static_cast<std::uint32_t>(ScaleStep(g_seen.width, state) - 1);
         __builtin_prefetch(PlaceOf(group.offsets[k]), 1);
     }
+    static const StopFlag kNeverStop{0};
+    g_minimalStandardState = first;
+    char* out = group.lines.data();
+    (void)IntervalLines(out, kGroup, g_seen.lower,
+                        static_cast<std::int32_t>(static_cast<std::uint32_t>(g_seen.lower) +
+                                                  static_cast<std::uint32_t>(g_seen.width) - 1u),
+                        lineEnd, kNeverStop);
 }
 
 }  // namespace
@@ -129,18 +143,16 @@ std::int32_t DistinctIntervalLines(char*& out, std::int32_t count, std::string_v
                                    const StopFlag& stop) {
     // The draws are made a group ahead of those taken, so that the memory's delays for one
     // group pass while the one before is taken; they are taken in order, and the state is
-    // left after the last draw taken.
-    const std::uint64_t word = LineEndWord(lineEnd);
+    // left after the last draw taken. The stop flag is looked at every group: 64 draws.
+    const std::size_t lineSize = kFieldWidth + lineEnd.size();
     std::int32_t state = g_minimalStandardState;
     std::int32_t made = 0;
-    std::array<Group, 2> groups;
+    std::array<Group, 2>& groups = g_groups;
     int taking = 0;
-    DrawGroup(groups[0], state);
-    for (int group = 0; made < count && !g_seen.exhausted; ++group) {
-        // The stop flag every other group: every 64 draws.
-        if (group % 2 == 0 && stop.load(std::memory_order_relaxed)) break;
+    DrawGroup(groups[0], state, lineEnd);
+    while (made < count && !g_seen.exhausted && !stop.load(std::memory_order_relaxed)) {
         const Group& current = groups[taking];
-        DrawGroup(groups[1 - taking], current.states[kGroup - 1]);
+        DrawGroup(groups[1 - taking], current.states[kGroup - 1], lineEnd);
         for (int k = 0; k < kGroup && made < count; ++k) {
             state = current.states[k];
             if (!NoteNew(current.offsets[k])) {
@@ -152,9 +164,8 @@ std::int32_t DistinctIntervalLines(char*& out, std::int32_t count, std::string_v
                 continue;
             }
             g_seen.drawsSinceNew = 0;
-            const auto value = static_cast<std::int32_t>(static_cast<std::uint32_t>(g_seen.lower) +
-                                                         current.offsets[k]);
-            out = WriteSignedFieldLine(out, value, word, lineEnd.size());
+            std::memcpy(out, current.lines.data() + k * lineSize, 16);  // a line and no more
+            out += lineSize;
             ++made;
         }
         taking = 1 - taking;
