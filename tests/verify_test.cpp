@@ -102,7 +102,7 @@ TEST_F(Verify, EachCorruptionIsFoundAtItsLine) {
          "altered at line 2: it holds \"xxxx"},
         {[](auto& l) { l[16] = "intervallo scelto: da 7 a 12\n"; },
          "line 14: choice 4 with a header that cannot be read"},
-        {[](auto& l) { l.resize(11); }, "incomplete: 1 empty lines after its summary"},
+        {[](auto& l) { l.resize(11); }, "incomplete: 1 empty line after its summary"},
     };
     for (const auto& [edit, found] : cases) {
         std::vector<std::string> lines = Lines(file);
@@ -146,7 +146,7 @@ TEST_F(Verify, DrawsWithoutRepeatsAreCheckedAsTheyWereMade) {
     WriteFile("f.txt", Joined(lines));
     EXPECT_EQ(RunCommand({"--verify", "f.txt"}).output,
               "line 1: choice 4 from +1 to +90 without repeats, seed 3, 90 numbers: genuine\n"
-              "1 records: 1 genuine, 0 altered, 0 incomplete; 0 lines in no record\n");
+              "1 record: 1 genuine, 0 altered, 0 incomplete; 0 lines in no record\n");
     std::swap(lines[10], lines[11]);
     WriteFile("f.txt", Joined(lines));
     EXPECT_NE(RunCommand({"--verify", "f.txt"}).output.find("altered at line 10"),

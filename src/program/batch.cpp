@@ -49,11 +49,12 @@ int RunBatch(const CommandLine& line) {
     if (outcome == RecordOutcome::writeFailed && FileReaderGone()) EndForGoneReader();
     const char* shownName = toOutput ? "standard output" : options.path;
     if (outcome == RecordOutcome::noMemory) {
+        const std::size_t bytes =
+            DistinctMemory(IntervalWidth(settings.lower, settings.upper), settings.count);
         ErrorPrint(
-            "lotrix20: --distinct: cannot get the %zu MiB that remembering the values "
+            "lotrix20: --distinct: cannot get the %llu MiB that remembering the values "
             "drawn takes\n",
-            (DistinctMemory(IntervalWidth(settings.lower, settings.upper), settings.count) >> 20) +
-                1);
+            static_cast<unsigned long long>((bytes >> 20) + 1));
     } else if (outcome == RecordOutcome::notOpened) {
         ErrorPrint("lotrix20: cannot open '%s': %s\n", shownName, FileFailureReason());
     } else if (outcome == RecordOutcome::writeFailed) {

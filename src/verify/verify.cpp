@@ -370,7 +370,8 @@ void CheckNumbers(Expected& expected, bool bare, Verdict& verdict, std::int64_t&
                 TakeLine(empty);
             } else if (verdict.kind == Verdict::genuine) {
                 verdict.kind = Verdict::incomplete;
-                Say(verdict, "incomplete: %d empty lines after its summary, not 4", i);
+                Say(verdict, "incomplete: %d empty %s after its summary, not 4", i,
+                    i == 1 ? "line" : "lines");
                 break;
             }
         }
@@ -420,11 +421,9 @@ void Count(const Verdict& verdict) {
 
 void SayRecord(std::int64_t line, const RunSettings& settings, std::int64_t held,
                const Verdict& verdict) {
-    // Altered: the count the record claims (its summary's, or its seed line's); else the
-    // numbers it holds.
-    const std::int64_t count = verdict.kind != Verdict::altered ? held
-                               : verdict.summaryCount >= 0      ? verdict.summaryCount
-                                                                : settings.count;
+    // The numbers the record says it holds, whatever the verdict: its summary's count;
+    // where no summary was read, the numbers found in order.
+    const std::int64_t count = verdict.summaryCount >= 0 ? verdict.summaryCount : held;
     HideProgress();
     ConsolePrint("line %lld: %s, seed %d, %lld numbers: %s\n", static_cast<long long>(line),
                  ChoiceWords(settings, verdict.headerUnread, verdict.withoutRepeats).data(),
@@ -569,11 +568,11 @@ int RunVerify(const VerifyRequest& request) {
         ConsolePrint("%s\n", g_counts.genuine == 1 ? "genuine" : "not genuine");
     } else {
         ConsolePrint(
-            "%lld records: %lld genuine, %lld altered, %lld incomplete; %lld lines in no "
-            "record\n",
-            static_cast<long long>(g_counts.records), static_cast<long long>(g_counts.genuine),
-            static_cast<long long>(g_counts.altered), static_cast<long long>(g_counts.incomplete),
-            static_cast<long long>(g_counts.stray));
+            "%lld %s: %lld genuine, %lld altered, %lld incomplete; %lld %s in no record\n",
+            static_cast<long long>(g_counts.records), g_counts.records == 1 ? "record" : "records",
+            static_cast<long long>(g_counts.genuine), static_cast<long long>(g_counts.altered),
+            static_cast<long long>(g_counts.incomplete), static_cast<long long>(g_counts.stray),
+            g_counts.stray == 1 ? "line" : "lines");
     }
     const bool allGenuine =
         g_counts.records > 0 && g_counts.genuine == g_counts.records && g_counts.stray == 0;
