@@ -10,6 +10,8 @@
 # DIEHARDER_TESTS overrides the battery (dieharder test numbers, blank-separated);
 # ZOOM_COUNT the numbers drawn for the lattice plots (default 10000000); LOTRIX20 the
 # program to use (default build/lotrix20); PICTURES_ONLY=1 redraws the pictures alone.
+# The whole report takes about half an hour on two cores (the battery most of it); its
+# progress is said on standard error.
 # Needs: gnuplot-nox, dieharder, ent, python3 (Debian), g++, and the program (built here if missing).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -113,9 +115,19 @@ plot "$work/zoom" using 1:2 with points pt 7 ps 0.25 lc rgb "#204080"
 GNUPLOT
 }
 
+# The battery takes most of the half hour: each test is said on standard error as it
+# starts, with how many are left and the minutes gone.
+started=$(date +%s)
+say() {  # say TEXT: a progress line on standard error
+  echo "quality.sh: $* ($((($(date +%s) - started) / 60)) min gone)" >&2
+}
+
 battery() {  # battery CHOICE: dieharder's verdicts, as rows of a Markdown table
-  local choice=$1
+  local choice=$1 done=0 total
+  total=$(set -- $tests; echo $#)
   for test in $tests; do
+    done=$((done + 1))
+    say "choice $choice: dieharder test $test, $done of $total for this choice, choice $choice of 4"
     "$lotrix" $(battery_options "$choice") -n 2147483647 -s "$seed" --numbers-only -o - 2>/dev/null |
       tr -d ' +' | "$work/pack_bits" $(packing "$choice") | dieharder -g 200 -d "$test" 2>/dev/null |
       awk -F'|' '/\|/ && $2 ~ /^ *[0-9]+ *$/ {
@@ -132,8 +144,10 @@ entropy() {  # entropy CHOICE: ent on a million numbers' packed bits
 }
 
 for choice in 1 2 3 4; do
+  say "choice $choice: histogram and pairs"
   plot_choice "$choice"
 done
+say "the lattices"
 plot_zoom 1 "-c 1" 16 "Choice 1: successive pairs with x_i below 16, from the first $zoom"
 plot_zoom 2 "-c 2" 0.0012 "Choice 2: successive pairs with x_i below 0.0012: the lines of the lattice"
 plot_zoom 3 "-c 3" 2560000 "Choice 3: successive pairs with x_i below 2560000: the lines of 16807 x mod (2^{31} - 1)"
@@ -142,8 +156,10 @@ plot_zoom 4 "-c 4 -l 0 -u 2147483646" 2560000 "Choice 4 (bounds 0 to 2147483646)
 
 for choice in 1 2 3 4; do
   battery "$choice" >"$work/battery$choice"
+  say "choice $choice: ent"
   entropy "$choice" >"$work/ent$choice"
 done
+say "the report"
 
 # Choice 4's non-uniformity: the 2147483646 states a step can give (1 to M - 1) fall on
 # the interval's values as floor(width * r / M), so each value gets q or q + 1 states,

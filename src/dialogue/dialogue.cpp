@@ -118,7 +118,7 @@ int RunDialogue() {
 
     ConsoleWrite(kBanner);
     ConsoleWrite(kIntroduction);
-    if (!ReadEntry(settings.choice) || settings.choice < 1 || settings.choice > 4) {
+    if (!ReadEntry(settings.choice) || settings.choice < 1 || settings.choice > kRows) {
         return ChoiceError();
     }
     if (ModeFor(settings.choice).asksForBounds) {

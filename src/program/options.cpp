@@ -227,7 +227,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
                 line.action = CommandAction::version;
                 return line;
             case 'c':
-                if (!ReadWhole(value, 1, 4, settings.choice)) {
+                if (!ReadWhole(value, 1, kRows, settings.choice)) {
                     return Mistake("the choice must be 1, 2, 3 or 4, not '%s'", value);
                 }
                 hasChoice = true;

@@ -69,7 +69,7 @@ constexpr const char* kIntervalHeader = "(interi tra -2.147.483.648 e +2.147.483
 
 }  // namespace
 
-const ModeEntry kModes[4] = {
+constexpr ModeEntry kModes[kRows] = {
     {1, "(interi tra 0 e 32.767)\n\n", false, kFieldLine, SeedCompatWithRunSeed, CompatLine,
      CompatBatch, false},
     {2, "(reali tra 0 e 1)\n\n", false, kLineRoom, nullptr, UnitRealLine, UnitRealBatch, false},
@@ -80,6 +80,14 @@ const ModeEntry kModes[4] = {
 
 const ModeEntry kDistinctRow = {4,       kIntervalHeader, true,          kFieldLine,
                                 nullptr, DistinctLine,    DistinctBatch, true};
+
+// Row n is choice n: ModeFor and the header's reader rely on it.
+constexpr bool RowsInOrder() {
+    for (std::int32_t row = 0; row < kRows; ++row)
+        if (kModes[row].choice != row + 1) return false;
+    return true;
+}
+static_assert(RowsInOrder(), "kModes[n - 1] is choice n");
 
 const ModeEntry& ModeFor(std::int32_t choice) {
     return kModes[choice - 1];

@@ -39,7 +39,9 @@ struct ModeEntry {
     bool withoutRepeats;
 };
 
-extern const ModeEntry kModes[4];
+// The rows of the menu: every table and check of the choices is sized by this count.
+inline constexpr std::int32_t kRows = 4;
+extern const ModeEntry kModes[kRows];
 // Choice 4 without repeats: a row of its own, outside the menu's table.
 extern const ModeEntry kDistinctRow;
 
