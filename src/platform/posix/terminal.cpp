@@ -176,8 +176,13 @@ bool InForeground(int fd) {
 // The one place that changes the terminal's mode. Async-signal-safe, so the handlers use
 // it too. TCSANOW keeps the keys already typed. In the background nothing changes: the
 // wanted mode is entered when the job comes to the foreground (ApplyWantedMode).
+// Once the process is ending by a signal, only the user's mode may be put in force: a fault
+// on the run's second thread must not see the main thread take the run's mode back.
+constinit std::atomic<int> g_ending{0};
+
 void ApplyMode(TerminalMode mode) {
     if (g_tty < 0 || g_mode == mode || !InForeground(g_tty)) return;
+    if (mode != kUserMode && g_ending.load() != 0) return;
     if (::tcsetattr(g_tty, TCSANOW, &g_modes[mode]) == 0) g_mode = mode;
 }
 
@@ -201,8 +206,17 @@ void SetAsyncInput(bool on) {
 
 // The signal's default action, once the user's terminal mode is back. Async-signal-safe.
 [[noreturn]] void EndBySignal(int signal) {
+    g_ending.store(1);
     ApplyMode(kUserMode);
     FileHaltWrites();
+    if (lotrix::system::CurrentThread() != lotrix::system::Thread::main) {
+        // The main thread goes on meanwhile, and may have been putting the run's mode in
+        // force at that moment (after a suspension): once its change is done, a millisecond
+        // later at most, the user's mode is put back again, whatever the mode is taken to be.
+        lotrix::system::Pause(1);
+        if (g_tty >= 0 && InForeground(g_tty))
+            (void)::tcsetattr(g_tty, TCSANOW, &g_modes[kUserMode]);
+    }
     ::signal(signal, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);
