@@ -77,8 +77,10 @@ bool NoteNew(std::uint32_t offset) {
 }  // namespace
 
 std::size_t DistinctMemory(std::int64_t width, std::int64_t count) {
-    return std::min<std::size_t>(BitmapBytes(width),
-                                 static_cast<std::size_t>(SetSlots(count) * sizeof(std::uint32_t)));
+    // In 64 bits: a set for two billion numbers would be 16 GiB, past a 32-bit size.
+    const std::uint64_t bytes =
+        std::min<std::uint64_t>(BitmapBytes(width), SetSlots(count) * sizeof(std::uint32_t));
+    return static_cast<std::size_t>(std::min<std::uint64_t>(bytes, SIZE_MAX));
 }
 
 bool BeginDistinct(std::int32_t lower, std::int32_t upper, std::int64_t count) {
