@@ -130,7 +130,7 @@ void VectorPath(benchmark::State& state, const Path* path, std::int32_t choice) 
         char* out = g_buffer.data();
         if (choice == 3) path->minimalStandard(out, kBatch, s, "\n");
         if (choice == 1) path->compat(out, kBatch, compat, "\n");
-        if (choice == 4) path->interval(out, kBatch, s, -1000, 1001001, "\n");
+        if (choice == 4) path->interval(out, kBatch, s, -1000, 1001001, nullptr, "\n");
         if (choice == 2) path->unitReal(out, kBatch, s, "\n");
         benchmark::DoNotOptimize(out);
         benchmark::ClobberMemory();

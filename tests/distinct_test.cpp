@@ -46,7 +46,7 @@ std::string Drawn(std::int32_t lower, std::int32_t upper, std::int32_t seed, std
     settings.lower = lower;
     settings.upper = upper;
     settings.seed = seed;
-    EXPECT_TRUE(BeginDistinct(lower, upper, count));
+    EXPECT_TRUE(BeginDrawWithoutRepeats(lower, upper, count));
     StartSequence(kDistinctRow, settings, 0);
     std::vector<char> buffer(static_cast<std::size_t>(chunk) * 13 + kSpill);
     std::string lines;

@@ -135,16 +135,28 @@ TEST_P(PathTest, EachIntegerRowsStreamMatchesTheScalarOne) {
         for (const auto& pair : bounds) {
             const std::int32_t lower = pair.first;  // a plain variable: lambdas capture it
             const auto width = static_cast<std::int32_t>(IntervalWidth(lower, pair.second));
+            // The values' offsets too, on every other block (a plain run asks for none).
             std::int32_t fastR = 2147483646, plainR = 2147483646;
+            std::vector<std::uint32_t> fastOffsets, plainOffsets;
+            bool withOffsets = false;
             ExpectSameStream(
                 [&](char*& out, std::int32_t lines) {
-                    path.interval(out, lines, fastR, lower, width, end);
+                    withOffsets = !withOffsets;
+                    const std::size_t before = fastOffsets.size();
+                    if (withOffsets) fastOffsets.resize(before + static_cast<std::size_t>(lines));
+                    path.interval(out, lines, fastR, lower, width,
+                                  withOffsets ? fastOffsets.data() + before : nullptr, end);
                 },
                 [&](char* out) {
                     plainR = MinimalStandardAdvance(plainR);
-                    return WriteSignedFieldLine(out, IntervalValue(lower, width, plainR), end);
+                    const std::int32_t value = IntervalValue(lower, width, plainR);
+                    if (withOffsets)
+                        plainOffsets.push_back(static_cast<std::uint32_t>(value) -
+                                               static_cast<std::uint32_t>(lower));
+                    return WriteSignedFieldLine(out, value, end);
                 });
             EXPECT_EQ(fastR, plainR) << lower << " " << pair.second;
+            EXPECT_TRUE(fastOffsets == plainOffsets) << lower << " " << pair.second;
         }
     }
 }

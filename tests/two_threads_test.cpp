@@ -26,6 +26,7 @@
 #include "dialogue_support.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/results_file.hpp"
+#include "platform/terminal.hpp"
 #include "run/run.hpp"
 #include "run/two_threads.hpp"
 #include "texts.hpp"
@@ -82,6 +83,34 @@ TEST_F(TwoThreadsTest, WritesTheSameRecordForEveryRowFromTheStartOrLater) {
             EXPECT_GE(SecondThreadShares(), 4) << "the second thread wrote too little: " << entries;
 #endif
         }
+    }
+}
+
+// A draw without repeats: its shares are the plain sequence's draws, sifted in turn. The
+// same numbers as on one thread, whichever share the last one falls in: a tenth of the
+// values, and every value (the last shares mostly repeats).
+TEST_F(TwoThreadsTest, DrawsWithoutRepeatsTheSameNumbers) {
+    const auto numbers = [](std::int32_t upper, std::int32_t count, ProcessorCheck check) {
+        std::filesystem::remove("lotrix20.txt");
+        UseProcessorCheck(check);
+        RecordOptions options;
+        options.numbersOnly = true;
+        options.keysStop = false;
+        options.distinct = true;
+        RunSettings settings{4, 1, upper, count, kSeedTyped, 5};
+        RunTally tally{};
+        EXPECT_EQ(WriteRecord(options, settings, tally), RecordOutcome::written);
+        ReleaseStopRequests();
+        EXPECT_EQ(tally.written, settings.count) << upper;
+        return ReadFile("lotrix20.txt");
+    };
+    for (const auto& [upper, count] : {std::pair{10'000'000, 1'000'000}, {300'000, 300'000}}) {
+        const std::string alone = numbers(upper, count, NeverFree);
+        EXPECT_EQ(SecondThreadShares(), 0);
+        EXPECT_TRUE(numbers(upper, count, AlwaysFree) == alone) << "they differ: 1.." << upper;
+#if !defined(__i386__)  // 32-bit x86 makes every number on one thread
+        EXPECT_GE(SecondThreadShares(), 4) << "the second thread wrote too little: " << upper;
+#endif
     }
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
 
 #include "generators/digits.hpp"
@@ -13,15 +12,13 @@
 namespace lotrix {
 namespace {
 
-// The generator's period: after as many draws every value it can give has come.
-constexpr std::uint32_t kPeriod = 2147483646;
-
 // What the draw remembers: the values' offsets from the lower bound, as bits of a bitmap
 // of the interval, or in a set (open addressing, each slot an offset plus one, 0 empty,
 // at most half full).
 struct Seen {
     std::int32_t lower = 0;
     std::int32_t width = 0;
+    std::int32_t upper = 0;
     bool bitmap = false;
     std::uint64_t* words = nullptr;  // the bitmap
     std::uint32_t* slots = nullptr;  // the set
@@ -54,26 +51,6 @@ const void* PlaceOf(std::uint32_t offset) {
                          : static_cast<const void*>(&g_seen.slots[SlotOf(offset)]);
 }
 
-// Notes the value; whether it is new.
-bool NoteNew(std::uint32_t offset) {
-    if (g_seen.bitmap) {
-        std::uint64_t& word = g_seen.words[offset >> 6];
-        const std::uint64_t bit = std::uint64_t{1} << (offset & 63);
-        const bool fresh = (word & bit) == 0;
-        word |= bit;
-        return fresh;
-    }
-    const std::uint32_t key = offset + 1;
-    for (std::uint32_t slot = SlotOf(offset);; slot = (slot + 1) & g_seen.mask) {
-        std::uint32_t& held = g_seen.slots[slot];
-        if (held == key) return false;
-        if (held == 0) {
-            held = key;
-            return true;
-        }
-    }
-}
-
 }  // namespace
 
 std::size_t DistinctMemory(std::int64_t width, std::int64_t count) {
@@ -83,19 +60,14 @@ std::size_t DistinctMemory(std::int64_t width, std::int64_t count) {
     return static_cast<std::size_t>(std::min<std::uint64_t>(bytes, SIZE_MAX));
 }
 
-bool BeginDistinct(std::int32_t lower, std::int32_t upper, std::int64_t count) {
-    std::free(g_seen.words);
-    std::free(g_seen.slots);
+void BeginDistinct(std::int32_t lower, std::int32_t upper, std::int64_t count, void* memory) {
     g_seen = Seen{};
     const std::int64_t width = IntervalWidth(lower, upper);
     const std::size_t bytes = DistinctMemory(width, count);
     g_seen.lower = lower;
     g_seen.width = static_cast<std::int32_t>(width);
+    g_seen.upper = upper;
     g_seen.bitmap = bytes == BitmapBytes(width);
-    // Zeroed by the system as the pages are first touched: a draw of a few numbers from
-    // the widest bounds costs a few pages, not 256 MiB of clearing.
-    void* memory = std::calloc(bytes, 1);
-    if (memory == nullptr) return false;
     if (g_seen.bitmap) {
         g_seen.words = static_cast<std::uint64_t*>(memory);
     } else {
@@ -104,75 +76,109 @@ bool BeginDistinct(std::int32_t lower, std::int32_t upper, std::int64_t count) {
         g_seen.mask = static_cast<std::uint32_t>(slots - 1);
         g_seen.shift = 32 - std::countr_zero(slots);
     }
-    return true;
 }
 
 namespace {
 
-// A group of draws made ahead: their states and their values' offsets, the places that
-// remember those values fetched as they are drawn; and their lines, made together on the
-// path a run uses (a line of "%+12d" has one length whatever its value).
-constexpr int kGroup = 64;
-constexpr std::size_t kLongestLine = kFieldWidth + 2;
-struct Group {
-    std::array<std::int32_t, kGroup> states;
-    std::array<std::uint32_t, kGroup> offsets;
-    std::array<char, kGroup * kLongestLine + kSpill> lines;
-};
+// The generator's period: after as many draws every value it can give has come.
+constexpr std::uint32_t kPeriod = 2147483646;
 
-std::array<Group, 2> g_groups;  // the group taken and the one drawn ahead
+// A line moved down over the gaps: exactly its bytes, read before any is stored (the place
+// it goes to may be its own), so the lines after it stay whole.
+void MoveLine(char* to, const char* from, std::size_t size) {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+}
 
-void DrawGroup(Group& group, std::int32_t state, std::string_view lineEnd) {
-    const std::int32_t first = state;
-    for (int k = 0; k < kGroup; ++k) {
-        state = MinimalStandardAdvance(state);
-        group.states[k] = state;
-        group.offsets[k] = static_cast<std::uint32_t>(ScaleStep(g_seen.width, state) - 1);
-        __builtin_prefetch(PlaceOf(group.offsets[k]), 1);
+// How far ahead of the draw looked at the place that remembers a value is fetched: far
+// enough for the memory's delay to pass behind the draws in between.
+constexpr std::int32_t kFetchAhead = 128;
+
+// Notes the value; whether it is new.
+template <bool kBitmap>
+bool NoteNew(std::uint32_t offset) {
+    if constexpr (kBitmap) {
+        std::uint64_t& word = g_seen.words[offset >> 6];
+        const std::uint64_t bit = std::uint64_t{1} << (offset & 63);
+        const bool fresh = (word & bit) == 0;
+        word |= bit;
+        return fresh;
+    } else {
+        const std::uint32_t key = offset + 1;
+        for (std::uint32_t slot = SlotOf(offset);; slot = (slot + 1) & g_seen.mask) {
+            std::uint32_t& held = g_seen.slots[slot];
+            if (held == key) return false;
+            if (held == 0) {
+                held = key;
+                return true;
+            }
+        }
     }
-    static const StopFlag kNeverStop{0};
-    g_minimalStandardState = first;
-    char* out = group.lines.data();
-    (void)IntervalLines(out, kGroup, g_seen.lower,
-                        static_cast<std::int32_t>(static_cast<std::uint32_t>(g_seen.lower) +
-                                                  static_cast<std::uint32_t>(g_seen.width) - 1u),
-                        lineEnd, kNeverStop);
+}
+
+template <bool kBitmap>
+KeptLines KeepNew(char* lines, const std::uint32_t* offsets, std::int32_t draws,
+                  std::int32_t wanted, std::size_t lineSize) {
+    KeptLines kept{lines, 0, 0};
+    std::int32_t k = 0;
+    for (; k < draws && kept.lines < wanted; ++k) {
+        if (k + kFetchAhead < draws) __builtin_prefetch(PlaceOf(offsets[k + kFetchAhead]), 0, 1);
+        if (NoteNew<kBitmap>(offsets[k])) {
+            g_seen.drawsSinceNew = 0;
+            MoveLine(kept.end, lines + static_cast<std::size_t>(k) * lineSize, lineSize);
+            kept.end += lineSize;
+            ++kept.lines;
+        } else if (++g_seen.drawsSinceNew >= kPeriod) {
+            g_seen.exhausted = true;
+            ++k;
+            break;
+        }
+    }
+    kept.draws = k;
+    return kept;
 }
 
 }  // namespace
 
+std::int32_t DrawLines(char*& out, std::uint32_t* offsets, std::int32_t draws,
+                       std::string_view lineEnd, const StopFlag& stop) {
+    return IntervalLines(out, draws, g_seen.lower, g_seen.upper, lineEnd, stop, offsets);
+}
+
+KeptLines KeepNewLines(char* lines, const std::uint32_t* offsets, std::int32_t draws,
+                       std::int32_t wanted, std::size_t lineSize) {
+    return g_seen.bitmap ? KeepNew<true>(lines, offsets, draws, wanted, lineSize)
+                         : KeepNew<false>(lines, offsets, draws, wanted, lineSize);
+}
+
+bool DistinctExhausted() {
+    return g_seen.exhausted;
+}
+
 std::int32_t DistinctIntervalLines(char*& out, std::int32_t count, std::string_view lineEnd,
                                    const StopFlag& stop) {
-    // The draws are made a group ahead of those taken, so that the memory's delays for one
-    // group pass while the one before is taken; they are taken in order, and the state is
-    // left after the last draw taken. The stop flag is looked at every group: 64 draws.
+    // The plain sequence's lines are made where the kept ones go, a chunk at a time, and
+    // moved down over the repeats; the state is left after the last draw kept.
+    static std::array<std::uint32_t, kDistinctChunk> offsets;
     const std::size_t lineSize = kFieldWidth + lineEnd.size();
-    std::int32_t state = g_minimalStandardState;
     std::int32_t made = 0;
-    std::array<Group, 2>& groups = g_groups;
-    int taking = 0;
-    DrawGroup(groups[0], state, lineEnd);
-    while (made < count && !g_seen.exhausted && !stop.load(std::memory_order_relaxed)) {
-        const Group& current = groups[taking];
-        DrawGroup(groups[1 - taking], current.states[kGroup - 1], lineEnd);
-        for (int k = 0; k < kGroup && made < count; ++k) {
-            state = current.states[k];
-            if (!NoteNew(current.offsets[k])) {
-                // The stuck state gives its one value again and again.
-                if (state == 0 || ++g_seen.drawsSinceNew >= kPeriod) {
-                    g_seen.exhausted = true;
-                    break;
-                }
-                continue;
-            }
-            g_seen.drawsSinceNew = 0;
-            std::memcpy(out, current.lines.data() + k * lineSize, 16);  // a line and no more
-            out += lineSize;
-            ++made;
-        }
-        taking = 1 - taking;
+    while (made < count && !g_seen.exhausted) {
+        const std::int32_t start = g_minimalStandardState;
+        // The stuck state gives one value, again and again: one draw shows whether it is new.
+        const std::int32_t draws = start == 0 ? 1 : std::min(count - made, kDistinctChunk);
+        char* end = out;
+        const std::int32_t drawn = DrawLines(end, offsets.data(), draws, lineEnd, stop);
+        if (drawn == 0) break;  // stopped
+        const KeptLines kept = KeepNewLines(out, offsets.data(), drawn, count - made, lineSize);
+        out = kept.end;
+        made += kept.lines;
+        if (kept.draws < drawn) g_minimalStandardState = MinimalStandardJump(start, kept.draws);
+        if (start == 0) g_seen.exhausted = true;
     }
-    g_minimalStandardState = state;
     return made;
 }
 

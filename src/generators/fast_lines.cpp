@@ -70,15 +70,18 @@ void CompatPortable(char*& out, std::int32_t lines, std::uint32_t& state,
 }
 
 void IntervalPortable(char*& out, std::int32_t lines, std::int32_t& state, std::int32_t lower,
-                      std::int32_t width, std::string_view lineEnd) {
+                      std::int32_t width, std::uint32_t* offsets, std::string_view lineEnd) {
     PortableStates lanes = FirstLanes(state);
     const std::uint64_t word = LineEndWord(lineEnd);
     char* cursor = out;
     for (std::int32_t done = 0; done < lines; done += kPortableLanes) {
         for (const std::uint32_t s : lanes.states) {
-            cursor = WriteSignedFieldLine(cursor,
-                                          IntervalValue(lower, width, static_cast<std::int32_t>(s)),
-                                          word, lineEnd.size());
+            const auto offset =
+                static_cast<std::uint32_t>(ScaleStep(width, static_cast<std::int32_t>(s)) - 1);
+            if (offsets != nullptr) *offsets++ = offset;
+            cursor = WriteSignedFieldLine(
+                cursor, static_cast<std::int32_t>(static_cast<std::uint32_t>(lower) + offset), word,
+                lineEnd.size());
         }
         state = static_cast<std::int32_t>(lanes.states[kPortableLanes - 1]);
         Jump(lanes);

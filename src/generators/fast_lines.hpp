@@ -29,8 +29,10 @@ struct Path {
     void (*minimalStandard)(char*& out, std::int32_t lines, std::int32_t& state,
                             std::string_view lineEnd);
     void (*compat)(char*& out, std::int32_t lines, std::uint32_t& state, std::string_view lineEnd);
+    // Choice 4 also gives, where `offsets` is not null, each value's offset from `lower`
+    // (a draw without repeats remembers its values by them).
     void (*interval)(char*& out, std::int32_t lines, std::int32_t& state, std::int32_t lower,
-                     std::int32_t width, std::string_view lineEnd);
+                     std::int32_t width, std::uint32_t* offsets, std::string_view lineEnd);
     // The digit writer alone: `lanes` lines for as many magnitudes and their signs, as
     // WriteFieldLine writes them one by one (a signed group has no Sign::none).
     void (*fieldLines)(char* out, const std::uint32_t* magnitudes, const Sign* signs,

@@ -115,20 +115,25 @@ std::int32_t MinimalStandardLines(char*& out, std::int32_t count, std::string_vi
 }
 
 std::int32_t IntervalLines(char*& out, std::int32_t count, std::int32_t lower, std::int32_t upper,
-                           std::string_view lineEnd, const StopFlag& stop) {
+                           std::string_view lineEnd, const StopFlag& stop, std::uint32_t* offsets) {
     const Path& path = CurrentPath();
     const auto width = static_cast<std::int32_t>(IntervalWidth(lower, upper));
     std::int32_t made = 0;
     if (IsPathState(g_minimalStandardState)) {
         made = PathBlocks(count, stop, [&](std::int32_t lines) {
-            path.interval(out, lines, g_minimalStandardState, lower, width, lineEnd);
+            path.interval(out, lines, g_minimalStandardState, lower, width, offsets, lineEnd);
+            if (offsets != nullptr) offsets += lines;
         });
     }
     const std::uint64_t word = LineEndWord(lineEnd);
     return made + MakeLines(g_minimalStandardState, out, count - made, stop,
-                            [=, size = lineEnd.size()](char* cursor, std::int32_t& state) {
+                            [=, &offsets, size = lineEnd.size()](char* cursor, std::int32_t& state) {
                                 state = MinimalStandardAdvance(state);
-                                const std::int32_t value = IntervalValue(lower, width, state);
+                                const auto offset =
+                                    static_cast<std::uint32_t>(ScaleStep(width, state) - 1);
+                                if (offsets != nullptr) *offsets++ = offset;
+                                const auto value = static_cast<std::int32_t>(
+                                    static_cast<std::uint32_t>(lower) + offset);
                                 return WriteSignedFieldLine(cursor, value, word, size);
                             });
 }

@@ -34,8 +34,10 @@ std::int32_t UnitRealLines(char*& out, std::int32_t count, std::string_view line
                            const StopFlag& stop);
 std::int32_t MinimalStandardLines(char*& out, std::int32_t count, std::string_view lineEnd,
                                   const StopFlag& stop);
-// Needs lower < upper, at most 2147483647 values apart.
+// Needs lower < upper, at most 2147483647 values apart. Where `offsets` is not null, each
+// value's offset from `lower` is stored there too, in the lines' order.
 std::int32_t IntervalLines(char*& out, std::int32_t count, std::int32_t lower, std::int32_t upper,
-                           std::string_view lineEnd, const StopFlag& stop);
+                           std::string_view lineEnd, const StopFlag& stop,
+                           std::uint32_t* offsets = nullptr);
 
 }  // namespace lotrix

@@ -91,6 +91,13 @@ inline void SpinPause() {
 #endif
 }
 
+// Memory for a large table read and written at random (the values a draw has seen):
+// zeroed, each page given as it is first touched, in the system's large pages where it
+// offers them, so that a random touch costs a cache miss and not a walk of the page tables
+// besides. nullptr when the system refuses it. Given back whole.
+[[nodiscard]] void* TakeTableMemory(std::size_t bytes);
+void GiveBackTableMemory(void* memory, std::size_t bytes);
+
 // Takes back the last `bytes` bytes that this program appended, if the file still ends
 // with them (never what another program appended since).
 void TakeBackFromResultsFile(const char* name, const char* data, std::size_t bytes);

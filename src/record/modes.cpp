@@ -48,7 +48,7 @@ std::int32_t IntervalBatch(char*& out, std::int32_t count, const RunSettings& se
     return IntervalLines(out, count, settings.lower, settings.upper, kLineEnd, stop);
 }
 
-// Without repeats: the memory of the values seen is taken before the run (BeginDistinct).
+// Without repeats: the memory of the values seen is taken before the run (BeginDrawWithoutRepeats).
 char* DistinctLine(char* out, const RunSettings&) {
     static const StopFlag kNeverStop{0};
     (void)DistinctIntervalLines(out, 1, kLineEnd, kNeverStop);

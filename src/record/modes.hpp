@@ -35,7 +35,7 @@ struct ModeEntry {
     std::int32_t (*makeLines)(char*& out, std::int32_t count, const RunSettings& settings,
                               const StopFlag& stop);
     // Each value only the first time it comes (choice 4 with --distinct): its numbers cannot
-    // be shared between threads, and its draw needs memory taken first (BeginDistinct).
+    // be shared between threads, and its draw needs memory taken first (BeginDrawWithoutRepeats).
     bool withoutRepeats;
 };
 

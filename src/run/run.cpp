@@ -6,9 +6,11 @@
 
 #include "generators/compat.hpp"
 #include "generators/distinct.hpp"
+#include "generators/interval.hpp"
 #include "generators/minimal_standard.hpp"
 #include "platform/clock.hpp"
 #include "platform/results_file.hpp"
+#include "platform/system.hpp"
 #include "platform/terminal.hpp"
 #include "record/record.hpp"
 #include "run/run_stop.hpp"
@@ -46,7 +48,7 @@ FileTurn WaitForResultsFile(const RecordOptions& options, bool& stoppedByKey) {
 
 RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, RunTally& tally) {
     const ModeEntry& row = RowFor(settings.choice, options.distinct);
-    if (row.withoutRepeats && !BeginDistinct(settings.lower, settings.upper, settings.count))
+    if (row.withoutRepeats && !BeginDrawWithoutRepeats(settings.lower, settings.upper, settings.count))
         return RecordOutcome::noMemory;
     HoldStopRequests();
     if (!OpenAppend(options.path)) return RecordOutcome::notOpened;
@@ -76,6 +78,17 @@ RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, R
     const bool whole = FileFlush();
     FileReleaseTurn();
     return whole ? RecordOutcome::written : RecordOutcome::writeFailed;
+}
+
+bool BeginDrawWithoutRepeats(std::int32_t lower, std::int32_t upper, std::int64_t count) {
+    static void* memory = nullptr;
+    static std::size_t bytes = 0;
+    system::GiveBackTableMemory(memory, bytes);
+    bytes = DistinctMemory(IntervalWidth(lower, upper), count);
+    memory = system::TakeTableMemory(bytes);
+    if (memory == nullptr) return false;
+    BeginDistinct(lower, upper, count, memory);
+    return true;
 }
 
 void StartSequence(const ModeEntry& row, const RunSettings& settings, std::uint64_t skip) {

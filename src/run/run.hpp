@@ -42,6 +42,11 @@ enum class RecordOutcome {
 // must be set; a clock seed is taken from it.
 RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, RunTally& tally);
 
+// Takes the memory of a draw without repeats of `count` numbers from lower..upper (the last
+// draw's is given back) and begins it; false, with nothing taken, when the system refuses.
+[[nodiscard]] bool BeginDrawWithoutRepeats(std::int32_t lower, std::int32_t upper,
+                                           std::int64_t count);
+
 // Puts the generators where the numbers of these settings start, `skip` numbers into the
 // seed's sequence: the minimal-standard state seeded, the row's start action done.
 void StartSequence(const ModeEntry& row, const RunSettings& settings, std::uint64_t skip);

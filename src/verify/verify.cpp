@@ -56,7 +56,7 @@ void BeginNumbers(Expected& expected, const RunSettings& settings, bool withoutR
     if (withoutRepeats) {
         // Never more numbers than the bounds hold.
         count = std::min(count, IntervalWidth(settings.lower, settings.upper));
-        if (!BeginDistinct(settings.lower, settings.upper, count)) {
+        if (!BeginDrawWithoutRepeats(settings.lower, settings.upper, count)) {
             g_outOfMemory = true;
             return;
         }

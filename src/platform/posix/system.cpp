@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/vfs.h>
@@ -536,6 +537,41 @@ std::int64_t MonotonicMilliseconds() {
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);  // through the vDSO: no system call
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+namespace {
+// The large page of the processors that have one size of them in common use (x86-64's
+// and ARM's 2 MiB); the kernel takes a hint for one only where the range is aligned to it.
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+
+std::size_t WholePages(std::size_t bytes) {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    return (bytes + page - 1) / page * page;
+}
+}  // namespace
+
+void* TakeTableMemory(std::size_t bytes) {
+    // A large page's worth more than asked, so that the table can start on a boundary; what
+    // lies outside it is given back at once.
+    const std::size_t size = WholePages(bytes);
+    const std::size_t span = size + kLargePage;
+    if (size < bytes || span < size) return nullptr;
+    void* mapped = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    const auto begin = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t start = (begin + kLargePage - 1) / kLargePage * kLargePage;
+    if (start > begin) munmap(mapped, start - begin);
+    if (begin + span > start + size)
+        munmap(reinterpret_cast<void*>(start + size), begin + span - (start + size));
+#ifdef MADV_HUGEPAGE
+    // A hint: where the system has no large pages to give, the table has small ones.
+    if (size >= kLargePage) (void)madvise(reinterpret_cast<void*>(start), size, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<void*>(start);
+}
+
+void GiveBackTableMemory(void* memory, std::size_t bytes) {
+    if (memory != nullptr) munmap(memory, WholePages(bytes));
 }
 
 }  // namespace lotrix::system

@@ -337,6 +337,15 @@ void JoinSecondThread() {
     g_mainKept = false;
 }
 
+// Large pages need a privilege an ordinary user lacks: the table has the system's pages.
+void* TakeTableMemory(std::size_t bytes) {
+    return ::VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+void GiveBackTableMemory(void* memory, std::size_t) {
+    if (memory != nullptr) (void)::VirtualFree(memory, 0, MEM_RELEASE);
+}
+
 Thread CurrentThread() {
     const DWORD self = ::GetCurrentThreadId();
     if (self == g_mainId) return Thread::main;
