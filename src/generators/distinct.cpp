@@ -1,3 +1,4 @@
+// Draws without repeats: the plain sequence's lines sifted of the values seen before.
 #include "generators/distinct.hpp"
 
 #include <algorithm>
@@ -11,6 +12,9 @@
 
 namespace lotrix {
 namespace {
+
+// The offsets of a chunk's values, on one thread.
+std::array<std::uint32_t, kDistinctChunk> g_chunkOffsets;
 
 // What the draw remembers: the values' offsets from the lower bound, as bits of a bitmap
 // of the interval, or in a set (open addressing, each slot an offset plus one, 0 empty,
@@ -46,9 +50,11 @@ std::uint32_t SlotOf(std::uint32_t offset) {
     return static_cast<std::uint32_t>((offset * 0x9E3779B1u) >> g_seen.shift);
 }
 
+// Where the value is remembered, or would be.
+template <bool kBitmap>
 const void* PlaceOf(std::uint32_t offset) {
-    return g_seen.bitmap ? static_cast<const void*>(&g_seen.words[offset >> 6])
-                         : static_cast<const void*>(&g_seen.slots[SlotOf(offset)]);
+    if constexpr (kBitmap) return &g_seen.words[offset >> 6];
+    return &g_seen.slots[SlotOf(offset)];
 }
 
 }  // namespace
@@ -120,13 +126,16 @@ bool NoteNew(std::uint32_t offset) {
     }
 }
 
+// KeepNewLines for the bitmap or the set.
 template <bool kBitmap>
 KeptLines KeepNew(char* lines, const std::uint32_t* offsets, std::int32_t draws,
                   std::int32_t wanted, std::size_t lineSize) {
     KeptLines kept{lines, 0, 0};
     std::int32_t k = 0;
     for (; k < draws && kept.lines < wanted; ++k) {
-        if (k + kFetchAhead < draws) __builtin_prefetch(PlaceOf(offsets[k + kFetchAhead]), 0, 1);
+        // Into the outer caches only: the processor keeps more such fetches in flight.
+        if (k + kFetchAhead < draws)
+            __builtin_prefetch(PlaceOf<kBitmap>(offsets[k + kFetchAhead]), 0, 1);
         if (NoteNew<kBitmap>(offsets[k])) {
             g_seen.drawsSinceNew = 0;
             MoveLine(kept.end, lines + static_cast<std::size_t>(k) * lineSize, lineSize);
@@ -163,7 +172,7 @@ std::int32_t DistinctIntervalLines(char*& out, std::int32_t count, std::string_v
                                    const StopFlag& stop) {
     // The plain sequence's lines are made where the kept ones go, a chunk at a time, and
     // moved down over the repeats; the state is left after the last draw kept.
-    static std::array<std::uint32_t, kDistinctChunk> offsets;
+    std::array<std::uint32_t, kDistinctChunk>& offsets = g_chunkOffsets;
     const std::size_t lineSize = kFieldWidth + lineEnd.size();
     std::int32_t made = 0;
     while (made < count && !g_seen.exhausted) {

@@ -3,7 +3,9 @@
 // share n reaches the file in turn n. The main thread makes and writes the even shares, the
 // second thread the odd ones, each from its own generator state jumped past the other's
 // shares and each from its own buffer, in its turn; so the making of one share goes on
-// beside the writing of the one before, and no line crosses between processors.
+// beside the writing of the one before, and no line crosses between processors. A draw
+// without repeats shares the plain sequence's draws the same way, each share sifted of its
+// repeats in a turn of its own before its writing turn.
 //
 // Its endings keep the record's promise: a failed write ends the record at that share; a
 // key or a stop request lets no share begin to be written once seen, so the record ends
