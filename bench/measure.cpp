@@ -191,11 +191,11 @@ int main(int argc, char** argv) {
              0});
         scenarios.push_back(std::move(s));
     }
-    // A draw without repeats of a tenth of its interval's values, beside the plain choice 4
-    // with the same bounds.
-    {
-        const std::string upper = std::to_string(count * 10);
-        Scenario s{"choice 4 without repeats, a tenth of the values", {}};
+    // A draw without repeats of a tenth of its interval's values, and of a hundredth (its
+    // memory then far past the caches), beside the plain choice 4 with the same bounds.
+    for (const auto& [part, name] : {std::pair{10L, "a tenth"}, {100L, "a hundredth"}}) {
+        const std::string upper = std::to_string(std::min(count * part, 2147483646L));
+        Scenario s{std::string("choice 4 without repeats, ") + name + " of the values", {}};
         for (const bool distinct : {false, true}) {
             std::vector<std::string> args{g_lotrix, "-c", "4", "-l", "1", "-u",
                                           upper,    "-n", n,   "-s", "1"};
