@@ -48,7 +48,8 @@ FileTurn WaitForResultsFile(const RecordOptions& options, bool& stoppedByKey) {
 
 RecordOutcome WriteRecord(const RecordOptions& options, RunSettings& settings, RunTally& tally) {
     const ModeEntry& row = RowFor(settings.choice, options.distinct);
-    if (row.withoutRepeats && !BeginDrawWithoutRepeats(settings.lower, settings.upper, settings.count))
+    if (row.withoutRepeats &&
+        !BeginDrawWithoutRepeats(settings.lower, settings.upper, settings.count))
         return RecordOutcome::noMemory;
     HoldStopRequests();
     if (!OpenAppend(options.path)) return RecordOutcome::notOpened;

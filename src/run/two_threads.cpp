@@ -34,8 +34,8 @@ struct TwoThreadRun {
     std::uint32_t startCompat = 0;
     // In the sifting turn (a draw without repeats): its shares are the plain sequence's
     // draws, and a share's new values are known only once every share before it is sifted.
-    std::int64_t kept = 0;          // new values kept
-    bool siftEnded = false;         // the last value wanted (or left) is kept: no share after
+    std::int64_t kept = 0;   // new values kept
+    bool siftEnded = false;  // the last value wanted (or left) is kept: no share after
     // In the writing turn.
     std::int32_t written = 0;       // lines handed to the file
     bool ended = false;             // no share after the last one written reaches the file
@@ -114,9 +114,8 @@ std::int32_t LinesInShare(std::int64_t share) {
 // sequence's, with their values' offsets, to be sifted in turn.
 std::int32_t MakeShareLines(char*& out, std::int32_t lines, std::uint32_t* offsets,
                             const StopFlag& stop) {
-    return g_run.row->withoutRepeats
-               ? DrawLines(out, offsets, lines, kLineEnd, stop)
-               : g_run.row->makeLines(out, lines, *g_run.settings, stop);
+    return g_run.row->withoutRepeats ? DrawLines(out, offsets, lines, kLineEnd, stop)
+                                     : g_run.row->makeLines(out, lines, *g_run.settings, stop);
 }
 
 // A draw without repeats, in share `share`'s sifting turn: the share's lines of new values
@@ -132,9 +131,9 @@ bool SiftShare(std::uint32_t share, char* lines, char*& end, std::int32_t& made,
         made = 0;
         end = lines;
     } else {
-        const KeptLines kept = KeepNewLines(lines, offsets, made, 
-                                            static_cast<std::int32_t>(g_run.count - g_run.kept),
-                                            kFieldWidth + kLineEnd.size());
+        const KeptLines kept =
+            KeepNewLines(lines, offsets, made, static_cast<std::int32_t>(g_run.count - g_run.kept),
+                         kFieldWidth + kLineEnd.size());
         made = kept.lines;
         end = kept.end;
         g_run.kept += made;
