@@ -76,12 +76,9 @@ void IntervalPortable(char*& out, std::int32_t lines, std::int32_t& state, std::
     char* cursor = out;
     for (std::int32_t done = 0; done < lines; done += kPortableLanes) {
         for (const std::uint32_t s : lanes.states) {
-            const auto offset =
-                static_cast<std::uint32_t>(ScaleStep(width, static_cast<std::int32_t>(s)) - 1);
+            const std::uint32_t offset = IntervalOffset(width, static_cast<std::int32_t>(s));
             if (offsets != nullptr) *offsets++ = offset;
-            cursor = WriteSignedFieldLine(
-                cursor, static_cast<std::int32_t>(static_cast<std::uint32_t>(lower) + offset), word,
-                lineEnd.size());
+            cursor = WriteSignedFieldLine(cursor, OffsetValue(lower, offset), word, lineEnd.size());
         }
         state = static_cast<std::int32_t>(lanes.states[kPortableLanes - 1]);
         Jump(lanes);

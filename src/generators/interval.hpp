@@ -32,12 +32,19 @@ namespace lotrix {
     return static_cast<std::int64_t>(upper) - lower + 1;
 }
 
+// The value's offset from the lower bound for a step r: 0..width-1.
+[[nodiscard]] constexpr std::uint32_t IntervalOffset(std::int32_t width, std::int32_t r) {
+    return static_cast<std::uint32_t>(ScaleStep(width, r) - 1);
+}
+// The value at `offset` from `lower`, the sum taken in wrapping arithmetic: the result
+// always lies within the bounds.
+[[nodiscard]] constexpr std::int32_t OffsetValue(std::int32_t lower, std::uint32_t offset) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(lower) + offset);
+}
 // The value that a step r of the generator gives in [lower, upper], for lower < upper.
-// The sum is taken in wrapping arithmetic: the result always lies within the bounds.
 [[nodiscard]] constexpr std::int32_t IntervalValue(std::int32_t lower, std::int32_t width,
                                                    std::int32_t r) {
-    const auto offset = static_cast<std::uint32_t>(ScaleStep(width, r) - 1);
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(lower) + offset);
+    return OffsetValue(lower, IntervalOffset(width, r));
 }
 
 // A value in [lower, upper] for lower < upper; lower when they are equal; 0 when

@@ -130,12 +130,10 @@ std::int32_t IntervalLines(char*& out, std::int32_t count, std::int32_t lower, s
            MakeLines(g_minimalStandardState, out, count - made, stop,
                      [=, &offsets, size = lineEnd.size()](char* cursor, std::int32_t& state) {
                          state = MinimalStandardAdvance(state);
-                         const auto offset =
-                             static_cast<std::uint32_t>(ScaleStep(width, state) - 1);
+                         const std::uint32_t offset = IntervalOffset(width, state);
                          if (offsets != nullptr) *offsets++ = offset;
-                         const auto value =
-                             static_cast<std::int32_t>(static_cast<std::uint32_t>(lower) + offset);
-                         return WriteSignedFieldLine(cursor, value, word, size);
+                         return WriteSignedFieldLine(cursor, OffsetValue(lower, offset), word,
+                                                     size);
                      });
 }
 
