@@ -73,6 +73,7 @@ TEST(Distinct, IsThePlainSequenceWithEveryRepeatLeftOut) {
         {-2147483648, -2, 5, 1000000},  // the widest bounds: a set, not the bitmap
         {0, 999, 42, 1000},             // at the limit, in the bitmap
         {1, 10000000, 9, 1000000},      // a tenth of the values
+        {1, 70000000, 3, 1000000},      // a set half full: repeats past full buckets
     };
     for (const Case& c : cases) {
         const std::string expected = Filtered(c.lower, c.upper, c.seed, c.count);

@@ -5,6 +5,9 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "generators/digits.hpp"
 #include "generators/interval.hpp"
@@ -17,8 +20,10 @@ namespace {
 std::array<std::uint32_t, kDistinctChunk> g_chunkOffsets;
 
 // What the draw remembers: the values' offsets from the lower bound, as bits of a bitmap
-// of the interval, or in a set (open addressing, each slot an offset plus one, 0 empty,
-// at most half full).
+// of the interval, or in a set (each slot an offset plus one, 0 empty, at most half full).
+// The set's slots are in buckets of a cache line: a value is looked for in the bucket its
+// hash gives, and in the next only when that one is full, so a lookup is one line's
+// compare, not a walk whose length the processor cannot foresee.
 struct Seen {
     std::int32_t lower = 0;
     std::int32_t width = 0;
@@ -26,8 +31,8 @@ struct Seen {
     bool bitmap = false;
     std::uint64_t* words = nullptr;  // the bitmap
     std::uint32_t* slots = nullptr;  // the set
-    std::uint32_t mask = 0;          // slots - 1
-    int shift = 0;                   // 32 - log2(slots)
+    std::uint32_t lastBucket = 0;    // buckets - 1
+    int shift = 0;                   // 32 - log2(buckets)
     std::uint32_t drawsSinceNew = 0;
     bool exhausted = false;  // the sequence has no value left to give
 };
@@ -45,16 +50,46 @@ std::uint64_t SetSlots(std::int64_t count) {
     return slots;
 }
 
-// Fibonacci hashing: the top bits of the offset times 2^32 / golden ratio.
-std::uint32_t SlotOf(std::uint32_t offset) {
+constexpr std::uint32_t kBucketSlots = 16;  // 64 bytes
+
+// The bucket a value is first looked for in. Fibonacci hashing: the top bits of the offset
+// times 2^32 / golden ratio.
+std::uint32_t BucketOf(std::uint32_t offset) {
     return static_cast<std::uint32_t>((offset * 0x9E3779B1u) >> g_seen.shift);
+}
+std::uint32_t* BucketSlots(std::uint32_t bucket) {
+    return g_seen.slots + static_cast<std::size_t>(bucket) * kBucketSlots;
 }
 
 // Where the value is remembered, or would be.
 template <bool kBitmap>
 const void* PlaceOf(std::uint32_t offset) {
     if constexpr (kBitmap) return &g_seen.words[offset >> 6];
-    return &g_seen.slots[SlotOf(offset)];
+    return BucketSlots(BucketOf(offset));
+}
+
+// A bucket fills from its first slot on, so the key, if there, comes before the first empty
+// slot: the first slot that holds the key or is empty; kBucketSlots when neither is.
+std::uint32_t KeyOrEmptyIn(const std::uint32_t* bucket, std::uint32_t key) {
+#if defined(__SSE2__)
+    // The sixteen slots compared at once, each answer narrowed to a byte and then a bit.
+    const __m128i keys = _mm_set1_epi32(static_cast<int>(key));
+    const __m128i empty = _mm_setzero_si128();
+    __m128i quarters[4];
+    for (int q = 0; q < 4; ++q) {
+        const __m128i slots = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bucket + 4 * q));
+        quarters[q] = _mm_or_si128(_mm_cmpeq_epi32(slots, keys), _mm_cmpeq_epi32(slots, empty));
+    }
+    const __m128i halves = _mm_packs_epi16(_mm_packs_epi32(quarters[0], quarters[1]),
+                                           _mm_packs_epi32(quarters[2], quarters[3]));
+    const auto found = static_cast<std::uint32_t>(_mm_movemask_epi8(halves));
+    return found != 0 ? static_cast<std::uint32_t>(std::countr_zero(found)) : kBucketSlots;
+#else
+    std::uint32_t slot = 0;
+    while (slot < kBucketSlots && bucket[slot] != key && bucket[slot] != 0)
+        ++slot;
+    return slot;
+#endif
 }
 
 }  // namespace
@@ -78,9 +113,9 @@ void BeginDistinct(std::int32_t lower, std::int32_t upper, std::int64_t count, v
         g_seen.words = static_cast<std::uint64_t*>(memory);
     } else {
         g_seen.slots = static_cast<std::uint32_t*>(memory);
-        const std::uint64_t slots = bytes / sizeof(std::uint32_t);
-        g_seen.mask = static_cast<std::uint32_t>(slots - 1);
-        g_seen.shift = 32 - std::countr_zero(slots);
+        const std::uint64_t buckets = bytes / sizeof(std::uint32_t) / kBucketSlots;
+        g_seen.lastBucket = static_cast<std::uint32_t>(buckets - 1);
+        g_seen.shift = 32 - std::countr_zero(buckets);
     }
 }
 
@@ -115,13 +150,14 @@ bool NoteNew(std::uint32_t offset) {
         return fresh;
     } else {
         const std::uint32_t key = offset + 1;
-        for (std::uint32_t slot = SlotOf(offset);; slot = (slot + 1) & g_seen.mask) {
-            std::uint32_t& held = g_seen.slots[slot];
-            if (held == key) return false;
-            if (held == 0) {
-                held = key;
-                return true;
-            }
+        // Past a full bucket to the next, the last one followed by the first.
+        for (std::uint32_t bucket = BucketOf(offset);; bucket = (bucket + 1) & g_seen.lastBucket) {
+            std::uint32_t* slots = BucketSlots(bucket);
+            const std::uint32_t slot = KeyOrEmptyIn(slots, key);
+            if (slot == kBucketSlots) continue;
+            if (slots[slot] == key) return false;
+            slots[slot] = key;
+            return true;
         }
     }
 }
