@@ -80,9 +80,9 @@ std::uint32_t KeyOrEmptyIn(const std::uint32_t* bucket, std::uint32_t key) {
         const __m128i slots = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bucket + 4 * q));
         quarters[q] = _mm_or_si128(_mm_cmpeq_epi32(slots, keys), _mm_cmpeq_epi32(slots, empty));
     }
-    const __m128i halves = _mm_packs_epi16(_mm_packs_epi32(quarters[0], quarters[1]),
-                                           _mm_packs_epi32(quarters[2], quarters[3]));
-    const auto found = static_cast<std::uint32_t>(_mm_movemask_epi8(halves));
+    const __m128i answers = _mm_packs_epi16(_mm_packs_epi32(quarters[0], quarters[1]),
+                                            _mm_packs_epi32(quarters[2], quarters[3]));
+    const auto found = static_cast<std::uint32_t>(_mm_movemask_epi8(answers));
     return found != 0 ? static_cast<std::uint32_t>(std::countr_zero(found)) : kBucketSlots;
 #else
     std::uint32_t slot = 0;
