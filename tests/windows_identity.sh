@@ -89,18 +89,33 @@ shared
 
 # A file renamed while a run waits for its lock (a log's rotation): the record goes into
 # the new file under the name, the old one keeps what it had. The lock is held here as
-# wine takes it, a POSIX lock on the byte far past the end.
+# wine takes it, a POSIX lock on the byte far past the end. The rename waits until the run
+# has the file open: wine can take seconds to start on a loaded machine, and a run that
+# opened the name only after the rename would miss the case (or race with the new file).
 moved() {
   rm -rf "$work/moved" && mkdir "$work/moved" && cd "$work/moved"
   echo old >d.txt
   perl -e '
+    use Cwd qw(abs_path);
     use Fcntl qw(F_SETLKW F_WRLCK SEEK_SET O_RDWR);
+    use Time::HiRes qw(sleep);
     sysopen(my $file, "d.txt", O_RDWR) or die;
     my $lock = pack("s s x4 q q i x4", F_WRLCK, SEEK_SET, 0x7FFFFFFFFFFFFFFE, 1, 0);
     fcntl($file, F_SETLKW, $lock) or die "no lock: $!";
     my $run = fork // die;
     if ($run == 0) { exec @ARGV or die }
-    sleep 3;
+    my $path = abs_path("d.txt");
+    my $perl = readlink("/proc/$$/exe");
+    OPENED: for (1 .. 1200) {
+      for my $fd (glob "/proc/[0-9]*/fd/*") {
+        my ($pid) = $fd =~ m{^/proc/(\d+)/};
+        next if (readlink("/proc/$pid/exe") // "") eq $perl;  # this script, or its child before exec
+        my $target = readlink $fd;
+        last OPENED if defined $target && $target eq $path;
+      }
+      sleep 0.05;
+    }
+    sleep 0.5;
     rename "d.txt", "d.txt.1" or die;
     open(my $new, ">", "d.txt") or die; print $new "new\n"; close $new;
     close $file;

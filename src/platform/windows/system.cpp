@@ -381,19 +381,35 @@ void TakeBackFromResultsFile(const char* name, const char* data, std::size_t byt
     ::CloseHandle(file);
 }
 
-// The lock is taken through a handle opened by the name: if that is not the file this
-// program writes, the file was moved (renamed, removed, replaced) while it waited.
+namespace {
+// After a failed open by the name: the name leads to no file (renamed or removed). Another
+// refusal leaves the record written as before.
+bool Gone() {
+    const DWORD error = ::GetLastError();
+    constexpr DWORD kDeletePending = 303;  // ERROR_DELETE_PENDING
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == kDeletePending;
+}
+
+// Whether the name has been moved off the file this program writes.
+bool NameMoved(const char* name) {
+    const HANDLE named = OpenAnotherHandle(name, GENERIC_READ);
+    if (named == INVALID_HANDLE_VALUE) return Gone();
+    const bool other = !SameFile(named, g_results);
+    ::CloseHandle(named);
+    return other;
+}
+}  // namespace
+
+// The lock is taken through a handle opened by the name. As mail is delivered, it counts only
+// if the name still leads to the file this program writes once it is held: the file may have
+// been moved (renamed, removed, replaced) while the lock was waited for, up to the moment it
+// was taken.
 LockOutcome TryLockResultsFile(const char* name) {
     if (g_lock != INVALID_HANDLE_VALUE) return LockOutcome::taken;
     if (name == nullptr || ::GetFileType(g_results) != FILE_TYPE_DISK) return LockOutcome::taken;
     const HANDLE lock = OpenAnotherHandle(name, GENERIC_READ);
-    if (lock == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        constexpr DWORD kDeletePending = 303;  // ERROR_DELETE_PENDING
-        const bool gone = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-                          error == kDeletePending;
-        return gone ? LockOutcome::moved : LockOutcome::taken;  // else written as before
-    }
+    if (lock == INVALID_HANDLE_VALUE) return Gone() ? LockOutcome::moved : LockOutcome::taken;
     if (!SameFile(lock, g_results)) {
         ::CloseHandle(lock);
         return LockOutcome::moved;
@@ -401,14 +417,19 @@ LockOutcome TryLockResultsFile(const char* name) {
     OVERLAPPED at{};
     at.Offset = kLockOffsetLow;
     at.OffsetHigh = kLockOffsetHigh;
-    if (::LockFileEx(lock, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
-        g_lock = lock;
-        return LockOutcome::taken;
+    if (!::LockFileEx(lock, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(lock);
+        return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockOutcome::busy
+                                                                          : LockOutcome::taken;
     }
-    const DWORD error = ::GetLastError();
-    ::CloseHandle(lock);
-    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockOutcome::busy
-                                                                      : LockOutcome::taken;
+    if (NameMoved(name)) {
+        ::UnlockFile(lock, kLockOffsetLow, kLockOffsetHigh, 1, 0);
+        ::CloseHandle(lock);
+        return LockOutcome::moved;
+    }
+    g_lock = lock;
+    return LockOutcome::taken;
 }
 
 void UnlockResultsFile() {
